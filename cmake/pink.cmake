@@ -1,0 +1,53 @@
+# Shared build rules of the suite.
+
+add_library(pink_flags INTERFACE)
+target_compile_options(pink_flags INTERFACE -Wall -Wextra -Wpedantic -Werror
+  -Wno-missing-field-initializers)
+target_include_directories(pink_flags INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
+
+if(PINK_OS STREQUAL "win32")
+  # The terminals have no runtime installed: link the C, C++ and thread
+  # runtimes statically so every .exe and .dll stands alone.
+  target_compile_definitions(pink_flags INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX
+    _WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE)
+  target_link_options(pink_flags INTERFACE -static -static-libgcc -static-libstdc++)
+else()
+  # Only the names a library exports on purpose are visible.
+  target_compile_options(pink_flags INTERFACE -fvisibility=hidden -fvisibility-inlines-hidden)
+  if(PINK_SANITIZE)
+    target_compile_options(pink_flags INTERFACE -fsanitize=address,undefined
+      -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_link_options(pink_flags INTERFACE -fsanitize=address,undefined)
+  endif()
+endif()
+
+# pink_program(NAME SOURCES... [LIBS libs...]) - a program of the suite.
+# On Windows the programs are windowed (no console) unless CONSOLE is given.
+function(pink_program name)
+  cmake_parse_arguments(P "CONSOLE" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${P_SOURCES} ${P_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE pink_flags ${P_LIBS})
+  if(PINK_OS STREQUAL "win32" AND NOT P_CONSOLE)
+    set_target_properties(${name} PROPERTIES WIN32_EXECUTABLE ON)
+  endif()
+endfunction()
+
+# pink_shared_library(NAME DEF file.def SOURCES... [LIBS libs...])
+# Linux: lib<NAME>.so with only the exported names visible.
+# Windows: <NAME>.dll whose export table is exactly what the .def file lists.
+function(pink_shared_library name)
+  cmake_parse_arguments(P "" "DEF" "SOURCES;LIBS" ${ARGN})
+  set(srcs ${P_SOURCES} ${P_UNPARSED_ARGUMENTS})
+  if(PINK_OS STREQUAL "win32" AND P_DEF)
+    list(APPEND srcs ${P_DEF})
+  endif()
+  add_library(${name} SHARED ${srcs})
+  target_link_libraries(${name} PRIVATE pink_flags ${P_LIBS})
+  if(PINK_OS STREQUAL "win32")
+    # No "lib" prefix: callers load "<name>.dll".
+    set_target_properties(${name} PROPERTIES PREFIX "" IMPORT_PREFIX "")
+    target_link_options(${name} PRIVATE -Wl,--enable-stdcall-fixup)
+  else()
+    target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  endif()
+endfunction()
