@@ -1,0 +1,43 @@
+// Dynamic libraries loaded by file name.
+// Windows: LoadLibrary("<name>.dll"); Linux: dlopen("lib<name>.so"), looking
+// in the program's own folder first and then on the usual search path.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace pink::dynlib {
+
+class Library {
+ public:
+  ~Library();
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+
+  // The address of an exported function, or null.
+  void* symbol(std::string_view name) const;
+  template <typename Fn>
+  Fn function(std::string_view name) const {
+    return reinterpret_cast<Fn>(symbol(name));
+  }
+  const std::string& path() const noexcept { return path_; }
+
+ private:
+  friend std::unique_ptr<Library> load(std::string_view, std::string*);
+  Library(void* handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+  void* handle_;
+  std::string path_;
+};
+
+// Loads the library by its base name ("rcptlib", "XOposPrint"). Returns null
+// when it cannot be loaded, with the reason in `error_text` when given.
+std::unique_ptr<Library> load(std::string_view name, std::string* error_text = nullptr);
+
+// The OS file name of a base name ("librcptlib.so", "rcptlib.dll").
+std::string file_name(std::string_view name);
+
+// Folder of the running program (ends without a separator).
+std::string program_folder();
+
+}  // namespace pink::dynlib

@@ -1,0 +1,39 @@
+// Plain files by name (cp949 names; converted at this boundary).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pink::files {
+
+enum class ReadStatus { Ok, NotFound, PathNotFound, AccessDenied, Failed };
+
+struct ReadResult {
+  ReadStatus status = ReadStatus::Failed;
+  std::string bytes;
+};
+
+// Reads the whole file.
+ReadResult read_all(std::string_view path);
+
+enum class AppendStatus { Ok, PathNotFound, AccessDenied, Failed };
+
+// Opens the file for appending (creating it, but never its folder), writes the
+// bytes and closes it again.
+AppendStatus append(std::string_view path, std::string_view bytes);
+
+// Replaces the file's content (creating it, but never its folder).
+bool write_all(std::string_view path, std::string_view bytes);
+
+bool exists(std::string_view path);
+
+// Name of the file a directory lookup of `path` yields ("sign.bmp" for
+// "c:\sign.bmp" when it exists), or nothing.
+std::optional<std::string> lookup_name(std::string_view path);
+
+// Maps the fixed Windows paths of the suite onto this machine: on Windows the
+// path itself; on Linux "." and ".\" prefixes, and backslashes, become "/".
+std::string native_path(std::string_view path);
+
+}  // namespace pink::files

@@ -1,0 +1,260 @@
+// The event loop on Linux: one thread polls a self-pipe that the stop
+// signals write to, and on every pass runs the pollers and the timers that
+// are due. A pass waits at most 10 ms, so pollers see the serial ports often
+// enough to stand in for a receive event.
+#include "platform/eventloop.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/env.h"
+#include "platform/text.h"
+
+namespace pink::events {
+namespace {
+
+constexpr int kMaxWaitMs = 10;
+
+volatile std::sig_atomic_t g_stop_signal = 0;
+int g_wake_pipe[2] = {-1, -1};
+Loop* g_current = nullptr;
+
+extern "C" void on_stop_signal(int) {
+  const int saved = errno;
+  g_stop_signal = 1;
+  if (g_wake_pipe[1] >= 0) {
+    const char b = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_wake_pipe[1], &b, 1);
+  }
+  errno = saved;
+}
+
+void drain_wake_pipe() {
+  if (g_wake_pipe[0] < 0) return;
+  char buf[64];
+  while (::read(g_wake_pipe[0], buf, sizeof buf) > 0) {
+  }
+}
+
+struct Timer {
+  Loop::TimerId id = 0;
+  std::uint32_t interval_ms = 0;
+  std::function<void()> fn;
+  bool enabled = true;
+  bool running = false;
+  std::uint64_t due = 0;
+};
+
+}  // namespace
+
+struct Loop::Impl {
+  std::vector<std::unique_ptr<Timer>> timers;
+  std::vector<std::function<void()>> pollers;
+  std::vector<std::function<void()>> stop_fns;
+  TimerId next_id = 1;
+  bool quit = false;
+  int exit_code = 0;
+  bool stop_requested = false;
+  bool in_pollers = false;
+
+  Timer* find(TimerId id) const {
+    for (const auto& t : timers) {
+      if (t->id == id) return t.get();
+    }
+    return nullptr;
+  }
+
+  void check_stop() {
+    if (g_stop_signal == 0) return;
+    g_stop_signal = 0;
+    drain_wake_pipe();
+    if (stop_requested) return;
+    stop_requested = true;
+    // The callbacks may still call quit() with an exit code of their own.
+    for (std::size_t i = 0; i < stop_fns.size(); ++i) stop_fns[i]();
+    quit = true;
+  }
+
+  void run_pollers() {
+    if (in_pollers) return;  // a poller that lets messages run does not re-enter the pollers
+    in_pollers = true;
+    // By index: a poller may add another one.
+    for (std::size_t i = 0; i < pollers.size() && !quit; ++i) {
+      auto fn = pollers[i];
+      fn();
+    }
+    in_pollers = false;
+  }
+
+  // Runs every enabled timer that is due and not already running, earliest
+  // first. A timer whose callback is still on the stack (it let messages
+  // run) is skipped rather than re-entered.
+  void run_due_timers() {
+    const std::uint64_t now = clock::monotonic_ms();
+    std::vector<Timer*> due;
+    for (const auto& t : timers) {
+      if (t->enabled && !t->running && t->due <= now) due.push_back(t.get());
+    }
+    std::stable_sort(due.begin(), due.end(), [](const Timer* a, const Timer* b) { return a->due < b->due; });
+    for (Timer* t : due) {
+      if (quit) break;
+      // An earlier callback may have disabled or restarted this one.
+      if (!t->enabled || t->running || t->due > clock::monotonic_ms()) continue;
+      t->due = clock::monotonic_ms() + t->interval_ms;
+      t->running = true;
+      auto fn = t->fn;
+      fn();
+      t->running = false;
+    }
+  }
+
+  int wait_ms() const {
+    const std::uint64_t now = clock::monotonic_ms();
+    std::uint64_t wait = kMaxWaitMs;
+    for (const auto& t : timers) {
+      if (!t->enabled || t->running) continue;
+      wait = std::min<std::uint64_t>(wait, t->due > now ? t->due - now : 0);
+    }
+    return static_cast<int>(wait);
+  }
+
+  void pass(int timeout_ms) {
+    check_stop();
+    if (quit) return;
+    run_pollers();
+    if (quit) return;
+    run_due_timers();
+    if (quit || timeout_ms == 0) return;
+    const int wait = std::min(timeout_ms, wait_ms());
+    if (wait <= 0) return;
+    pollfd pfd{g_wake_pipe[0], POLLIN, 0};
+    const int r = ::poll(&pfd, g_wake_pipe[0] >= 0 ? 1 : 0, wait);
+    if (r > 0) drain_wake_pipe();
+    check_stop();
+  }
+};
+
+Loop::Loop() : impl_(std::make_unique<Impl>()) { g_current = this; }
+
+Loop::~Loop() {
+  if (g_current == this) g_current = nullptr;
+}
+
+Loop::TimerId Loop::add_timer(std::uint32_t interval_ms, std::function<void()> fn) {
+  auto t = std::make_unique<Timer>();
+  t->id = impl_->next_id++;
+  t->interval_ms = std::max<std::uint32_t>(interval_ms, 1);  // a 0 interval would spin
+  t->fn = std::move(fn);
+  t->due = clock::monotonic_ms() + t->interval_ms;
+  const TimerId id = t->id;
+  impl_->timers.push_back(std::move(t));
+  return id;
+}
+
+void Loop::enable_timer(TimerId id, bool enabled) {
+  Timer* t = impl_->find(id);
+  if (t == nullptr) return;
+  if (enabled && !t->enabled) t->due = clock::monotonic_ms() + t->interval_ms;
+  t->enabled = enabled;
+}
+
+bool Loop::timer_enabled(TimerId id) const {
+  const Timer* t = impl_->find(id);
+  return t != nullptr && t->enabled;
+}
+
+void Loop::add_poller(std::function<void()> fn) { impl_->pollers.push_back(std::move(fn)); }
+
+void Loop::on_stop(std::function<void()> fn) { impl_->stop_fns.push_back(std::move(fn)); }
+
+int Loop::run() {
+  if (impl_->stop_requested) return impl_->exit_code;
+  while (!impl_->quit) impl_->pass(kMaxWaitMs);
+  impl_->quit = false;  // a later run() runs again
+  return impl_->exit_code;
+}
+
+void Loop::quit(int exit_code) {
+  impl_->exit_code = exit_code;
+  impl_->quit = true;
+}
+
+bool Loop::stop_requested() const {
+  impl_->check_stop();
+  return impl_->stop_requested;
+}
+
+void Loop::pump() { impl_->pass(0); }
+
+Loop* Loop::current() { return g_current; }
+
+void install_stop_handlers() {
+  if (g_wake_pipe[0] < 0) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+      g_wake_pipe[0] = fds[0];
+      g_wake_pipe[1] = fds[1];
+    }
+  }
+  struct sigaction sa{};
+  sa.sa_handler = on_stop_signal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  ::sigaction(SIGTERM, &sa, nullptr);
+  ::sigaction(SIGINT, &sa, nullptr);
+}
+
+SingleInstance::SingleInstance(std::string_view name) {
+  std::string dir = "/tmp";
+  if (auto d = env::get("PINK_LOCKDIR")) {
+    dir = *d;
+  } else if (auto r = env::get("XDG_RUNTIME_DIR")) {
+    dir = *r;
+  }
+  const std::string path = dir + "/pink-" + text::cp949_to_utf8(name) + ".lock";
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    std::fprintf(stderr, "cannot open the single-instance lock %s\n", path.c_str());
+    return;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return;
+  }
+  handle_ = fd;
+  acquired_ = true;
+}
+
+SingleInstance::~SingleInstance() {
+  // The file stays: removing it could let a third process lock a new file
+  // while a second one still waits on the old one.
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+void show_status(std::string_view caption, std::string_view text_cp949) {
+  static std::mutex mutex;
+  static std::string last;
+  std::string line = text::cp949_to_utf8(caption);
+  if (!line.empty()) line += ' ';
+  line += text::cp949_to_utf8(text_cp949);
+  line += '\n';
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (line == last) return;
+  last = line;
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace pink::events

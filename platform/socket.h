@@ -1,0 +1,69 @@
+// TCP sockets over IPv4 (Winsock on Windows, BSD sockets elsewhere).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace pink::net {
+
+// Starts the socket library (Windows: WSAStartup 2.2; elsewhere nothing).
+// Returns false when it cannot be started; `granted_major/minor` tell the
+// version granted (2.2 elsewhere).
+bool startup(int& granted_major, int& granted_minor);
+// Stops the socket library again; false when stopping fails (last_error()
+// tells why). Elsewhere nothing, and true.
+bool cleanup();
+int last_error();
+
+// Parses a dotted IPv4 literal ("192.168.0.10"): exactly four decimal parts
+// 0..255, no leading zeros, no name lookup. The value is in host order with
+// the first part in the top byte (192.168.0.10 -> 0xC0A8000A).
+std::optional<std::uint32_t> parse_ipv4(std::string_view text);
+
+class Socket {
+ public:
+  virtual ~Socket() = default;
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+
+  // Sends everything (looping over partial sends); returns the bytes sent or
+  // -1 on a socket error (including the send time-out).
+  virtual long send(std::span<const std::uint8_t> bytes) = 0;
+  long send(std::string_view bytes);
+  // Receives what is there, waiting up to the receive time-out: >0 bytes,
+  // 0 orderly close by the peer, -1 error or time-out.
+  virtual long recv(std::span<std::uint8_t> out) = 0;
+  // Waits up to `timeout_ms` for data to read: 1 readable, 0 time-out, -1 error.
+  virtual int wait_readable(std::uint32_t timeout_ms) = 0;
+  virtual void set_timeouts(std::uint32_t recv_ms, std::uint32_t send_ms) = 0;
+  virtual void shutdown_send() = 0;
+  // The OS handle (for TLS layers in the platform).
+  virtual std::intptr_t native() const = 0;
+
+ protected:
+  Socket() = default;
+};
+
+// Connects to a dotted IPv4 address, blocking (optionally bounded).
+// Returns null on failure, with the reason in `error_text` when given.
+std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port,
+                                std::uint32_t timeout_ms = 0, std::string* error_text = nullptr);
+
+class Listener {
+ public:
+  virtual ~Listener() = default;
+  // Waits up to `timeout_ms` (0xFFFFFFFF: forever) for a connection.
+  virtual std::unique_ptr<Socket> accept(std::uint32_t timeout_ms) = 0;
+  virtual std::uint16_t port() const = 0;
+};
+
+// Listens on `ipv4`:`port` (port 0 picks a free one), with address reuse.
+std::unique_ptr<Listener> listen(std::string_view ipv4, std::uint16_t port,
+                                 std::string* error_text = nullptr);
+
+}  // namespace pink::net

@@ -1,0 +1,194 @@
+// TCP over IPv4 with Winsock. The caller starts the library (startup) before
+// its first socket, as the payment and printer libraries do themselves.
+#include "platform/socket.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <string>
+
+namespace pink::net {
+namespace {
+
+constexpr std::uint32_t kForever = 0xFFFFFFFFu;
+
+void set_error(std::string* error_text, const std::string& what, int err) {
+  if (error_text) *error_text = what + ": Winsock error " + std::to_string(err);
+}
+
+void set_blocking(SOCKET s, bool blocking) {
+  u_long nonblocking = blocking ? 0 : 1;
+  ioctlsocket(s, FIONBIO, &nonblocking);
+}
+
+sockaddr_in make_address(std::uint32_t host_order, std::uint16_t port) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(port);
+  sa.sin_addr.s_addr = htonl(host_order);
+  return sa;
+}
+
+// Waits for one socket; 1 ready, 0 time-out, -1 error. `write` waits for a
+// connect to finish (writable or failed), otherwise for data.
+int wait_socket(SOCKET s, bool write, std::uint32_t timeout_ms) {
+  fd_set main_set, fail_set;
+  FD_ZERO(&main_set);
+  FD_ZERO(&fail_set);
+  FD_SET(s, &main_set);
+  FD_SET(s, &fail_set);
+  timeval tv{};
+  tv.tv_sec = static_cast<long>(timeout_ms / 1000u);
+  tv.tv_usec = static_cast<long>((timeout_ms % 1000u) * 1000u);
+  const int r = select(0, write ? nullptr : &main_set, write ? &main_set : nullptr, &fail_set,
+                       timeout_ms == kForever ? nullptr : &tv);
+  if (r == SOCKET_ERROR) return -1;
+  if (r == 0) return 0;
+  if (FD_ISSET(s, &main_set)) return 1;
+  return -1;
+}
+
+class WinSocket final : public Socket {
+ public:
+  explicit WinSocket(SOCKET s) : s_(s) {}
+  ~WinSocket() override { closesocket(s_); }
+
+  long send(std::span<const std::uint8_t> bytes) override {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const std::size_t left = bytes.size() - done;
+      const int chunk = left > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(left);
+      const int w = ::send(s_, reinterpret_cast<const char*>(bytes.data() + done), chunk, 0);
+      if (w == SOCKET_ERROR) return -1;
+      done += static_cast<std::size_t>(w);
+    }
+    return static_cast<long>(done);
+  }
+
+  long recv(std::span<std::uint8_t> out) override {
+    const int want = out.size() > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(out.size());
+    const int r = ::recv(s_, reinterpret_cast<char*>(out.data()), want, 0);
+    return r == SOCKET_ERROR ? -1 : r;
+  }
+
+  int wait_readable(std::uint32_t timeout_ms) override { return wait_socket(s_, false, timeout_ms); }
+
+  void set_timeouts(std::uint32_t recv_ms, std::uint32_t send_ms) override {
+    const DWORD r = recv_ms, s = send_ms;
+    setsockopt(s_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&r), sizeof r);
+    setsockopt(s_, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&s), sizeof s);
+  }
+
+  void shutdown_send() override { ::shutdown(s_, SD_SEND); }
+
+  std::intptr_t native() const override { return static_cast<std::intptr_t>(s_); }
+
+ private:
+  SOCKET s_;
+};
+
+class WinListener final : public Listener {
+ public:
+  WinListener(SOCKET s, std::uint16_t port) : s_(s), port_(port) {}
+  ~WinListener() override { closesocket(s_); }
+
+  std::unique_ptr<Socket> accept(std::uint32_t timeout_ms) override {
+    if (wait_socket(s_, false, timeout_ms) != 1) return nullptr;
+    const SOCKET c = ::accept(s_, nullptr, nullptr);
+    if (c == INVALID_SOCKET) return nullptr;
+    set_blocking(c, true);
+    return std::make_unique<WinSocket>(c);
+  }
+
+  std::uint16_t port() const override { return port_; }
+
+ private:
+  SOCKET s_;
+  std::uint16_t port_;
+};
+
+}  // namespace
+
+bool startup(int& granted_major, int& granted_minor) {
+  WSADATA data{};
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+    granted_major = 0;
+    granted_minor = 0;
+    return false;
+  }
+  granted_major = LOBYTE(data.wVersion);
+  granted_minor = HIBYTE(data.wVersion);
+  return true;
+}
+
+bool cleanup() { return WSACleanup() == 0; }
+
+int last_error() { return WSAGetLastError(); }
+
+std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port, std::uint32_t timeout_ms,
+                                std::string* error_text) {
+  const auto address = parse_ipv4(ipv4);
+  if (!address) {
+    if (error_text) *error_text = "not a dotted IPv4 address: " + std::string(ipv4);
+    WSASetLastError(WSAEINVAL);
+    return nullptr;
+  }
+  const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) {
+    set_error(error_text, "socket", WSAGetLastError());
+    return nullptr;
+  }
+  auto fail = [&](const char* what, int err) -> std::unique_ptr<Socket> {
+    set_error(error_text, what, err);
+    closesocket(s);
+    WSASetLastError(err);
+    return nullptr;
+  };
+  const sockaddr_in sa = make_address(*address, port);
+  if (timeout_ms == 0) {
+    if (::connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == SOCKET_ERROR) {
+      return fail("connect", WSAGetLastError());
+    }
+    return std::make_unique<WinSocket>(s);
+  }
+  set_blocking(s, false);
+  if (::connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == SOCKET_ERROR) {
+    const int err = WSAGetLastError();
+    if (err != WSAEWOULDBLOCK) return fail("connect", err);
+    const int r = wait_socket(s, true, timeout_ms);
+    if (r == 0) return fail("connect", WSAETIMEDOUT);
+    int so_error = 0;
+    int len = sizeof so_error;
+    getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&so_error), &len);
+    if (r < 0 || so_error != 0) return fail("connect", so_error != 0 ? so_error : WSAGetLastError());
+  }
+  set_blocking(s, true);
+  return std::make_unique<WinSocket>(s);
+}
+
+// No SO_REUSEADDR here: on Windows it would let another socket take over a
+// port that is in use, and a closed port can be bound again without it.
+std::unique_ptr<Listener> listen(std::string_view ipv4, std::uint16_t port, std::string* error_text) {
+  const auto address = parse_ipv4(ipv4);
+  if (!address) {
+    if (error_text) *error_text = "not a dotted IPv4 address: " + std::string(ipv4);
+    return nullptr;
+  }
+  const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) {
+    set_error(error_text, "socket", WSAGetLastError());
+    return nullptr;
+  }
+  sockaddr_in sa = make_address(*address, port);
+  if (::bind(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == SOCKET_ERROR ||
+      ::listen(s, 16) == SOCKET_ERROR) {
+    set_error(error_text, "listen", WSAGetLastError());
+    closesocket(s);
+    return nullptr;
+  }
+  int len = sizeof sa;
+  getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len);
+  return std::make_unique<WinListener>(s, ntohs(sa.sin_port));
+}
+
+}  // namespace pink::net
