@@ -1,0 +1,39 @@
+#include "mailbox/log.h"
+
+#include <cstdio>
+
+#include "platform/failure.h"
+#include "platform/files.h"
+
+namespace pink::mailbox {
+
+std::string format_log_line(std::string_view message, const clock::LocalTime& when) {
+  std::string line;
+  line.reserve(message.size() + 25);
+  line.push_back('"');
+  line.append(message);
+  line.push_back(' ');
+  line.append(clock::format_datetime(when));
+  line.append("\"\r\n");
+  return line;
+}
+
+FileLog::FileLog(std::string path) : path_(std::move(path)) {}
+
+std::string FileLog::default_path() { return files::native_path(".\\zorlog\\ZorVB.log"); }
+
+void FileLog::write(std::string_view message) {
+  switch (files::append(path_, format_log_line(message, clock::now_local()))) {
+    case files::AppendStatus::Ok:
+      return;
+    case files::AppendStatus::PathNotFound:
+      throw Failure(Err::PathNotFound);
+    case files::AppendStatus::AccessDenied:
+      throw Failure(Err::PermissionDenied);
+    case files::AppendStatus::Failed:
+      break;
+  }
+  throw Failure(Err::PathFileAccessError);
+}
+
+}  // namespace pink::mailbox
