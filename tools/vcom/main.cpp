@@ -1,0 +1,184 @@
+// vcom: a virtual serial port for trying the suite's programs without the
+// device. It creates a pseudo-terminal pair, points $PINK_COMn at its slave
+// side and shows every byte that the program sends to the port.
+//
+//   vcom COM3 [--hex] [--out FILE] -- PROGRAM [ARGS...]
+//       runs PROGRAM with $PINK_COM3 set, captures what arrives on the port
+//       until the program ends (and a short quiet time after), prints the
+//       capture and ends with the program's exit status.
+//   vcom COM3 [--hex] [--out FILE] --listen
+//       prints the port's device path on the first line, then shows what
+//       arrives until interrupted (SIGINT or SIGTERM).
+//
+// The capture is printed on standard output: printable text as is, every
+// other byte (and "<" itself) as <hh>, with a line break after each <0a>;
+// --hex prints a hex dump instead. --out FILE receives the raw bytes. The
+// program shares vcom's standard input, output and error. Interrupted while
+// the program runs, vcom prints what it captured so far and stops the program.
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/serial.h"
+#include "tools/testkit/vport.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+extern "C" void on_signal(int sig) { g_stop = sig; }
+
+constexpr char kHex[] = "0123456789abcdef";
+
+std::string hex_byte(unsigned char b) { return {kHex[b >> 4], kHex[b & 0x0F]}; }
+
+// Turns captured bytes into printable text, piece by piece as they arrive.
+class Printer {
+ public:
+  explicit Printer(bool hex) : hex_(hex) {}
+
+  // Text for the bytes; in hex mode only the complete 16-byte lines.
+  std::string feed(const std::string& bytes) {
+    std::string out;
+    for (const char c : bytes) {
+      const auto b = static_cast<unsigned char>(c);
+      if (hex_) {
+        line_.push_back(b);
+        if (line_.size() == 16) out += flush_line();
+      } else if (b >= 0x20 && b < 0x7F && b != '<') {
+        out += c;
+        at_line_start_ = false;
+      } else {
+        out += "<" + hex_byte(b) + ">";
+        at_line_start_ = b == 0x0A;
+        if (at_line_start_) out += '\n';
+      }
+    }
+    return out;
+  }
+
+  // Whatever is left at the end.
+  std::string finish() {
+    if (hex_) return line_.empty() ? std::string() : flush_line();
+    return at_line_start_ ? std::string() : std::string("\n");
+  }
+
+ private:
+  std::string flush_line() {
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "%08zx", offset_);
+    std::string out = offset;
+    out += "  ";
+    std::string ascii;
+    for (std::size_t i = 0; i < 16; ++i) {
+      if (i == 8) out += ' ';
+      if (i < line_.size()) {
+        out += hex_byte(line_[i]) + " ";
+        ascii += (line_[i] >= 0x20 && line_[i] < 0x7F) ? static_cast<char>(line_[i]) : '.';
+      } else {
+        out += "   ";
+      }
+    }
+    out += " |" + ascii + "|\n";
+    offset_ += line_.size();
+    line_.clear();
+    return out;
+  }
+
+  bool hex_;
+  bool at_line_start_ = true;
+  std::vector<unsigned char> line_;
+  std::size_t offset_ = 0;
+};
+
+int usage() {
+  std::cerr << "usage: vcom COMn [--hex] [--out FILE] -- PROGRAM [ARGS...]\n"
+               "       vcom COMn [--hex] [--out FILE] --listen\n";
+  return 2;
+}
+
+bool save(const std::string& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(f);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) return usage();
+  const int com = pink::serial::port_number(args[0]);
+  if (com == 0) {
+    std::cerr << "vcom: not a port name: " << args[0] << "\n";
+    return usage();
+  }
+  bool hex = false;
+  bool listen = false;
+  std::optional<std::string> out_file;
+  std::vector<std::string> command;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--hex") {
+      hex = true;
+    } else if (args[i] == "--listen") {
+      listen = true;
+    } else if (args[i] == "--out" && i + 1 < args.size()) {
+      out_file = args[++i];
+    } else if (args[i] == "--") {
+      command.assign(args.begin() + static_cast<long>(i) + 1, args.end());
+      break;
+    } else {
+      std::cerr << "vcom: unknown option " << args[i] << "\n";
+      return usage();
+    }
+  }
+  if (listen == !command.empty()) return usage();
+
+  try {
+    pink::testkit::VirtualPort port(com);
+    Printer printer(hex);
+    std::string capture;
+    int status = 0;
+
+    std::signal(SIGINT, on_signal);
+    std::signal(SIGTERM, on_signal);
+    if (listen) {
+      std::cout << port.slave_path() << std::endl;
+      while (!g_stop) {
+        const std::string chunk = port.read_available(100);
+        if (chunk.empty()) continue;
+        capture += chunk;
+        std::cout << printer.feed(chunk) << std::flush;
+      }
+      std::cout << printer.finish() << std::flush;
+    } else {
+      std::cout.flush();
+      pink::testkit::AttachedProcess program(command[0],
+                                             {command.begin() + 1, command.end()});
+      while (program.running() && !g_stop) capture += port.read_available(50);
+      // Bytes still on their way when the program ended.
+      capture += port.read_for(200, 2000);
+      if (g_stop && program.running()) {
+        // Interrupted: show what came so far; the program is stopped below.
+        status = 128 + static_cast<int>(g_stop);
+      } else {
+        status = program.wait();
+      }
+      std::cout << printer.feed(capture) << printer.finish() << std::flush;
+      std::cerr << "vcom: " << capture.size() << " bytes on " << port.name() << "\n";
+    }
+
+    if (out_file && !save(*out_file, capture)) {
+      std::cerr << "vcom: cannot write " << *out_file << "\n";
+      return status != 0 ? status : 1;
+    }
+    return status;
+  } catch (const std::exception& e) {
+    std::cerr << "vcom: " << e.what() << "\n";
+    return 1;
+  }
+}
