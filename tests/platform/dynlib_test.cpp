@@ -1,0 +1,57 @@
+// Dynamic libraries by base name: the program's own folder first, then the
+// loader's search path.
+#include "platform/dynlib.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tools/testkit/testkit.h"
+
+namespace pink {
+namespace {
+
+namespace tk = pink::testkit;
+
+TEST(DynamicLibrary, LoadsTheCopyBesideTheProgramAndResolvesExports) {
+  EXPECT_EQ(dynlib::file_name("rcptlib"), "librcptlib.so");
+
+  std::string error;
+  auto lib = dynlib::load("pink_dynlib_beside", &error);
+  ASSERT_TRUE(lib) << error;
+  EXPECT_EQ(lib->path(), dynlib::program_folder() + "/libpink_dynlib_beside.so");
+  auto where = lib->function<const char* (*)()>("FixtureWhere");
+  ASSERT_NE(where, nullptr);
+  EXPECT_STREQ(where(), "beside");
+  auto add = lib->function<int (*)(int, int)>("FixtureAdd");
+  ASSERT_NE(add, nullptr);
+  EXPECT_EQ(add(40, 2), 42);
+  EXPECT_EQ(lib->symbol("NoSuchExport"), nullptr);
+}
+
+TEST(DynamicLibrary, MissingLibraryIsReportedNotThrown) {
+  std::string error;
+  EXPECT_FALSE(dynlib::load("pink_no_such_library", &error));
+  EXPECT_NE(error.find("libpink_no_such_library.so"), std::string::npos) << error;
+  EXPECT_FALSE(dynlib::load("pink_no_such_library"));
+}
+
+TEST(DynamicLibrary, ProgramFolderComesBeforeTheSearchPath) {
+  const std::string fixtures = dynlib::program_folder() + "/dynlib_fixture";
+  tk::RunOptions options;
+  options.env["LD_LIBRARY_PATH"] = fixtures + "/far";
+  const auto r = tk::run(fixtures + "/near/pink_dynlib_probe",
+                         {"pink_dynlib_fixture", "pink_dynlib_fixture_far_only", "pink_dynlib_nowhere"}, options);
+  ASSERT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_code, 1) << r.out << r.err;  // one library is nowhere
+  EXPECT_NE(r.out.find("pink_dynlib_fixture: near from " + fixtures + "/near/libpink_dynlib_fixture.so\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("pink_dynlib_fixture_far_only: far only from libpink_dynlib_fixture_far_only.so\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("pink_dynlib_nowhere: not loaded: "), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace pink

@@ -1,0 +1,90 @@
+// Plain files by cp949 name, the mapping of the suite's Windows-style paths,
+// and environment values.
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/env.h"
+#include "platform/text.h"
+#include "tools/testkit/testkit.h"
+
+namespace pink {
+namespace {
+
+namespace tk = pink::testkit;
+
+TEST(PlainFiles, WindowsStylePathsMapOntoThisMachine) {
+  EXPECT_EQ(files::native_path(".\\zorlog\\ZorVB.log"), "zorlog/ZorVB.log");
+  EXPECT_EQ(files::native_path("zorlog\\ZorVB.log"), "zorlog/ZorVB.log");
+  EXPECT_EQ(files::native_path("printer.zor"), "printer.zor");
+  EXPECT_EQ(files::native_path("/var/pos/kitchen.zor"), "/var/pos/kitchen.zor");
+  EXPECT_EQ(files::native_path("..\\up"), "../up");
+  EXPECT_EQ(files::native_path(""), "");
+  const std::string korean = text::utf8_to_cp949("영수증");
+  EXPECT_EQ(files::native_path(".\\" + korean + "\\a.txt"), korean + "/a.txt");
+}
+
+TEST(PlainFiles, AppendCreatesTheFileButNeverItsFolder) {
+  tk::TempDir dir;
+  EXPECT_EQ(files::append(dir.file("zorlog/ZorVB.log"), "line\r\n"), files::AppendStatus::PathNotFound);
+  EXPECT_FALSE(dir.exists("zorlog"));
+
+  dir.mkdir("zorlog");
+  EXPECT_EQ(files::append(dir.file("zorlog/ZorVB.log"), "one\r\n"), files::AppendStatus::Ok);
+  EXPECT_EQ(files::append(dir.file("zorlog\\ZorVB.log"), "two\r\n"), files::AppendStatus::Ok);
+  EXPECT_EQ(dir.read("zorlog/ZorVB.log"), "one\r\ntwo\r\n");
+  // A folder where the file should be cannot be appended to.
+  EXPECT_NE(files::append(dir.path(), "x"), files::AppendStatus::Ok);
+}
+
+TEST(PlainFiles, ReadTellsAMissingFileFromAMissingFolder) {
+  tk::TempDir dir;
+  dir.write("job.zor", std::string("1,X,C\r\n\0\xff", 9));
+  const auto ok = files::read_all(dir.file("job.zor"));
+  EXPECT_EQ(ok.status, files::ReadStatus::Ok);
+  EXPECT_EQ(ok.bytes, std::string("1,X,C\r\n\0\xff", 9));
+  EXPECT_EQ(files::read_all(dir.file("absent.zor")).status, files::ReadStatus::NotFound);
+  EXPECT_EQ(files::read_all(dir.file("nowhere/absent.zor")).status, files::ReadStatus::PathNotFound);
+  EXPECT_EQ(files::read_all(dir.path()).status, files::ReadStatus::Failed);
+}
+
+TEST(PlainFiles, WriteAllReplacesAndNamesAreCp949) {
+  tk::TempDir dir;
+  const std::string name = dir.file(text::utf8_to_cp949("서명.bmp"));
+  EXPECT_TRUE(files::write_all(name, "first version"));
+  EXPECT_TRUE(files::write_all(name, "second"));
+  // On disk the name is UTF-8.
+  EXPECT_EQ(dir.read("서명.bmp"), "second");
+  EXPECT_TRUE(files::exists(name));
+  EXPECT_FALSE(files::exists(dir.file("absent")));
+  EXPECT_FALSE(files::write_all(dir.file("nowhere/x"), "x"));
+}
+
+TEST(PlainFiles, LookupYieldsTheNameOfAnExistingFileOnly) {
+  tk::TempDir dir;
+  dir.write("sign.bmp", "BM");
+  dir.mkdir("folder.bmp");
+  EXPECT_EQ(files::lookup_name(dir.file("sign.bmp")), "sign.bmp");
+  EXPECT_EQ(files::lookup_name(dir.file("zorsign.bmp")), std::nullopt);
+  EXPECT_EQ(files::lookup_name(dir.file("folder.bmp")), std::nullopt);
+  EXPECT_EQ(files::lookup_name(dir.file("nowhere/sign.bmp")), std::nullopt);
+  const std::string korean = text::utf8_to_cp949("서명.bmp");
+  dir.write("서명.bmp", "BM");
+  EXPECT_EQ(files::lookup_name(dir.file(korean)), korean);
+}
+
+TEST(Environment, UnsetAndEmptyAreBothNothing) {
+  tk::ScopedEnv set("PINK_TEST_VALUE", "/dev/ttyS0");
+  EXPECT_EQ(env::get("PINK_TEST_VALUE"), "/dev/ttyS0");
+  {
+    tk::ScopedEnv empty("PINK_TEST_VALUE", "");
+    EXPECT_EQ(env::get("PINK_TEST_VALUE"), std::nullopt);
+  }
+  tk::ScopedEnv unset("PINK_TEST_VALUE", std::nullopt);
+  EXPECT_EQ(env::get("PINK_TEST_VALUE"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace pink

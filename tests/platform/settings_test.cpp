@@ -1,0 +1,210 @@
+// The settings store on its SQLite database: addressing, case-insensitive
+// names, Korean values, failures of the store and several writers at once.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/failure.h"
+#include "platform/settings.h"
+#include "tools/testkit/testkit.h"
+
+namespace pink::settings {
+namespace {
+
+using testkit::ScopedEnv;
+using testkit::TempDir;
+using testkit::TempStore;
+
+// "포트지정오류 " in cp949.
+const std::string kPortError = "\xC6\xF7\xC6\xAE\xC1\xF6\xC1\xA4\xBF\xC0\xB7\xF9 ";
+
+TEST(SettingsStore, ReadsWritesAndReplaces) {
+  TempStore store;
+  EXPECT_EQ(get("pink", "floyd", "prttw_state"), "");
+
+  put("pink", "floyd", "prttw_state", "start");
+  EXPECT_EQ(get("pink", "floyd", "prttw_state"), "start");
+  // Names compare without regard to case, like registry names.
+  EXPECT_EQ(get("PINK", "FLOYD", "PRTTW_STATE"), "start");
+  put("pink", "Floyd", "PRTTW_State", "end");
+  EXPECT_EQ(get("pink", "floyd", "prttw_state"), "end");
+  // ... but the application, section and key all address.
+  EXPECT_EQ(get("pink", "spiro", "prttw_state"), "");
+  EXPECT_EQ(get("other", "floyd", "prttw_state"), "");
+  EXPECT_EQ(get("pink", "floyd", "prttw_stat"), "");
+
+  // Korean text, empty values and blanks are kept as given.
+  put("pink", "floyd", "prttw_text", kPortError);
+  EXPECT_EQ(get("pink", "floyd", "prttw_text"), kPortError);
+  put("pink", "prtspeed", "com3", "  ");
+  EXPECT_EQ(get("pink", "prtspeed", "com3"), "  ");
+  put("pink", "floyd", "prttw_text", "");
+  EXPECT_EQ(get("pink", "floyd", "prttw_text"), "");
+  // Korean names address too.
+  put("pink", "\xC6\xF7\xC6\xAE", "\xC1\xF6", "1");
+  EXPECT_EQ(get("pink", "\xC6\xF7\xC6\xAE", "\xC1\xF6"), "1");
+
+  EXPECT_EQ(location(), store.path());
+}
+
+TEST(SettingsStore, ListsInCaseInsensitiveOrder) {
+  TempStore store;
+  put("pink", "spiro", "PortCheckYN", "Y");
+  put("pink", "floyd", "kit_state", "end");
+  put("pink", "floyd", "Kit_error", "syserror");
+  put("pink", "Floyd", "corvana_state", "End");
+  put("pink", "prtspeed", "com1", "9600,n,8,1");
+  put("other", "floyd", "x", "1");
+
+  const auto all = list("pink");
+  std::vector<std::string> seen;
+  for (const auto& e : all) seen.push_back(e.section + "/" + e.key + "=" + e.value);
+  EXPECT_EQ(seen, (std::vector<std::string>{"floyd/corvana_state=End", "floyd/Kit_error=syserror",
+                                            "floyd/kit_state=end", "prtspeed/com1=9600,n,8,1",
+                                            "spiro/PortCheckYN=Y"}));
+
+  const auto floyd = list("pink", "FLOYD");
+  ASSERT_EQ(floyd.size(), 3u);
+  EXPECT_EQ(floyd[0].key, "corvana_state");
+  EXPECT_EQ(floyd[2].key, "kit_state");
+  EXPECT_TRUE(list("pink", "nothing").empty());
+  EXPECT_TRUE(list("nobody").empty());
+}
+
+TEST(SettingsStore, FollowsTheStoreVariable) {
+  TempStore first;
+  put("pink", "floyd", "pds_error", "one");
+  {
+    TempStore second;
+    EXPECT_EQ(get("pink", "floyd", "pds_error"), "");
+    put("pink", "floyd", "pds_error", "two");
+    EXPECT_EQ(location(), second.path());
+  }
+  EXPECT_EQ(get("pink", "floyd", "pds_error"), "one");
+
+  // Without the variable the store is ~/.config/pink/settings.db, and that
+  // folder is made when it is missing.
+  TempDir home;
+  ScopedEnv home_env("HOME", home.path());
+  ScopedEnv store_env("PINK_SETTINGS", std::nullopt);
+  EXPECT_EQ(location(), home.file(".config/pink/settings.db"));
+  put("pink", "floyd", "pds_error", "three");
+  EXPECT_TRUE(home.exists(".config/pink/settings.db"));
+  EXPECT_EQ(get("pink", "floyd", "pds_error"), "three");
+}
+
+TEST(SettingsStore, MissingFolderIsAFailureNamingThePath) {
+  TempDir dir;
+  const std::string path = dir.file("gone/settings.db");
+  ScopedEnv env("PINK_SETTINGS", path);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      if (attempt == 0) {
+        put("pink", "floyd", "kit_state", "start");
+      } else {
+        get("pink", "floyd", "kit_state");
+      }
+      ADD_FAILURE() << "no failure for a store in a missing folder";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.number(), 75);
+      EXPECT_EQ(f.description(), "Path/File access error");
+      EXPECT_NE(f.detail().find("settings store " + path), std::string::npos) << f.detail();
+    }
+  }
+  // The folder named by the variable is not made.
+  EXPECT_FALSE(dir.exists("gone"));
+}
+
+TEST(SettingsStore, FileThatIsNoDatabaseIsAFailure) {
+  TempDir dir;
+  dir.write("settings.db", std::string(4096, 'x'));
+  ScopedEnv env("PINK_SETTINGS", dir.file("settings.db"));
+  try {
+    get("pink", "floyd", "kit_state");
+    ADD_FAILURE() << "no failure for a file that is no database";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), 75);
+    EXPECT_NE(f.detail().find(dir.file("settings.db")), std::string::npos) << f.detail();
+  }
+}
+
+// Runs `body` in a child process and gives its exit code.
+template <class Body>
+int in_child(Body body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(SettingsStore, ReadOnlyStoreRefusesWrites) {
+  TempStore store;
+  put("pink", "floyd", "kit_state", "end");
+  ASSERT_EQ(::chmod(store.dir().path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(store.path().c_str(), 0444), 0);
+
+  // A process that may only read the file (one without root's override).
+  const int code = in_child([&] {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 10;
+    try {
+      put("pink", "floyd", "kit_state", "start");
+      return 1;
+    } catch (const Failure& f) {
+      if (f.number() != 75) return 2;
+      if (f.detail().find("settings store " + store.path()) == std::string::npos) return 3;
+      if (f.detail().find("readonly") == std::string::npos) return 4;
+    }
+    return 0;
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(get("pink", "floyd", "kit_state"), "end");
+}
+
+// Four processes write 500 keys each into one store at the same time: no
+// write fails and none is lost.
+TEST(SettingsStore, ConcurrentWritersLoseNothing) {
+  TempStore store;
+  constexpr int kWriters = 4;
+  constexpr int kKeys = 500;
+  std::vector<pid_t> pids;
+  for (int w = 0; w < kWriters; ++w) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int code = 0;
+      try {
+        for (int k = 0; k < kKeys; ++k) {
+          put("pink", "load", "w" + std::to_string(w) + "_k" + std::to_string(k),
+              std::to_string(w * 100000 + k));
+        }
+      } catch (...) {
+        code = 1;
+      }
+      _exit(code);
+    }
+    pids.push_back(pid);
+  }
+  for (const pid_t pid : pids) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer failed: " << status;
+  }
+  const auto entries = list("pink", "load");
+  EXPECT_EQ(entries.size(), static_cast<std::size_t>(kWriters * kKeys));
+  int wrong = 0;
+  for (int w = 0; w < kWriters; ++w) {
+    for (int k = 0; k < kKeys; ++k) {
+      const auto value = get("pink", "load", "w" + std::to_string(w) + "_k" + std::to_string(k));
+      if (value != std::to_string(w * 100000 + k)) ++wrong;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace
+}  // namespace pink::settings
