@@ -37,3 +37,12 @@ std::optional<std::string> lookup_name(std::string_view path);
 std::string native_path(std::string_view path);
 
 }  // namespace pink::files
+
+namespace pink::files {
+
+// A file the POS leaves at a fixed place for the spoolers (the customer
+// signature "sign.bmp"): at the root of drive C: on Windows ("c:\sign.bmp"),
+// in $PINK_SIGNDIR (default /var/lib/pink) on Linux.
+std::string fixed_file(std::string_view name);
+
+}  // namespace pink::files

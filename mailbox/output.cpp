@@ -1,0 +1,53 @@
+#include "mailbox/output.h"
+
+#include "platform/failure.h"
+#include "platform/text.h"
+
+namespace pink::mailbox {
+namespace {
+
+// A device write may take the line time of a slow printer; beyond this a
+// printer that takes nothing is a failed job, not a hung spooler.
+constexpr std::uint32_t kDeviceWindowMs = 10000;
+
+}  // namespace
+
+DeviceSink::DeviceSink(std::string_view name) {
+  auto r = device::open(name, device::Access::Write);
+  if (!r.file) {
+    const Err code = r.error != 0 ? static_cast<Err>(r.error) : Err::DeviceUnavailable;
+    throw Failure(code, describe(code), r.text);
+  }
+  file_ = std::move(r.file);
+}
+
+void DeviceSink::send(std::string_view bytes) {
+  if (!file_) throw Failure(Err::BadFileNameOrNumber);
+  if (bytes.empty()) return;
+  const long n = file_->write(bytes, kDeviceWindowMs);
+  if (n != static_cast<long>(bytes.size())) {
+    throw Failure(Err::DeviceIoError, describe(Err::DeviceIoError),
+                  std::to_string(n < 0 ? 0 : n) + " of " + std::to_string(bytes.size()) +
+                      " bytes written to " + file_->path());
+  }
+}
+
+std::string RecordingSink::all() const {
+  std::string s;
+  for (const auto& w : writes) s += w;
+  return s;
+}
+
+int port_number(std::string_view port_field) {
+  const std::string t = text::trim(port_field);
+  if (t.empty()) throw Failure(Err::TypeMismatch);
+  long value = 0;
+  for (char c : t) {
+    if (c < '0' || c > '9') throw Failure(Err::TypeMismatch);
+    value = value * 10 + (c - '0');
+    if (value > 32767) throw Failure(Err::Overflow);
+  }
+  return static_cast<int>(value);
+}
+
+}  // namespace pink::mailbox

@@ -1,0 +1,40 @@
+// enter: the reduced receipt spooler. Prints "enter.zor" on a serial port or
+// the parallel port and ends; it reports nothing and ends silently on any
+// failure.
+#include "mailbox/jobfile.h"
+#include "mailbox/mailbox.h"
+#include "mailbox/output.h"
+#include "platform/comm.h"
+#include "platform/files.h"
+#include "spoolers/printer.h"
+#include "spoolers/receipt.h"
+
+namespace pink::spoolers {
+
+int run_enter() {
+  try {
+    auto job = mailbox::JobFile::open(files::native_path("enter.zor"));
+    const mailbox::JobHeader h = mailbox::parse_header(job.next_line());
+    if (h.port != "P") {
+      mailbox::StoreMailbox mb;
+      const std::string settings = mailbox::serial_settings(mb, h.port, h.model == "D");
+      comm::CommControl port;
+      port.set_comm_port(mailbox::port_number(h.port));
+      port.set_settings(settings);
+      port.set_out_buffer_size(512);
+      port.set_port_open(true);
+      port.set_out_buffer_count(0);
+      mailbox::CommSink out(port);
+      print_enter_body(job, h, Port::Serial, out);
+      port.set_port_open(false);
+    } else {
+      mailbox::DeviceSink out("Lpt1:");
+      print_enter_body(job, h, Port::Parallel, out);
+    }
+    return 0;
+  } catch (...) {
+    return 1;
+  }
+}
+
+}  // namespace pink::spoolers

@@ -1,0 +1,3 @@
+#include "spoolers/printer.h"
+
+int main() { return pink::spoolers::run_enter(); }

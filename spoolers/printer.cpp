@@ -1,0 +1,112 @@
+// printer: prints one receipt job from "printer.zor" and ends.
+//
+// The job goes through the receipt printer library (model "C"), the serial
+// control (port field "1".."16") or the parallel port (port field "P"). The
+// POS sees success as the end of the process with "prttw_error" empty; a
+// failure writes "prttw_state" = "end", "prttw_error" = "syserror" and the
+// failure's description into "prttw_text".
+#include "spoolers/printer.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "mailbox/jobfile.h"
+#include "mailbox/log.h"
+#include "mailbox/mailbox.h"
+#include "mailbox/output.h"
+#include "mailbox/portbusy.h"
+#include "platform/comm.h"
+#include "platform/failure.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "spoolers/receipt.h"
+#include "textedit/textedit.h"
+
+namespace pink::spoolers {
+namespace {
+
+using mailbox::kFloyd;
+
+constexpr std::string_view kJobFile = "printer.zor";
+constexpr std::string_view kLogoFile = "pv_logo.bmp";
+constexpr int kOutBufferSize = 512;
+
+void print_serial(mailbox::JobFile& job, const mailbox::JobHeader& h, mailbox::Mailbox& mb) {
+  const std::string settings = mailbox::serial_settings(mb, h.port, h.model == "D");
+  comm::CommControl port;
+  port.set_comm_port(mailbox::port_number(h.port));
+  port.set_settings(settings);
+  port.set_out_buffer_size(kOutBufferSize);
+  port.set_port_open(true);
+  port.set_out_buffer_count(0);
+  mailbox::CommSink out(port);
+  print_body(job, h, Port::Serial, out, textedit::edit);
+  port.set_port_open(false);
+}
+
+void print_parallel(mailbox::JobFile& job, const mailbox::JobHeader& h) {
+  if (h.model == "4" && h.option != "N") {
+    mailbox::DeviceSink raw("LPT1:");
+    const auto logo = files::read_all(files::native_path(kLogoFile));
+    if (logo.status != files::ReadStatus::Ok) throw Failure(Err::FileNotFound);
+    print_logo_file(logo.bytes, raw);
+  }
+  mailbox::DeviceSink out("Lpt1:");
+  print_body(job, h, Port::Parallel, out, textedit::edit);
+  out.close();
+}
+
+}  // namespace
+
+int run_printer() {
+  mailbox::StoreMailbox mb;
+  try {
+    mb.put(kFloyd, "prttw_state", "start");
+    mb.put(kFloyd, "prttw_error", "");
+    mb.put(kFloyd, "prttw_text", "");
+  } catch (const Failure& f) {
+    // Without a mailbox there is nobody to report to but the console.
+    std::fprintf(stderr, "printer: %s\n", text::cp949_to_utf8(f.full_text()).c_str());
+    return 2;
+  }
+
+  std::string port_field;
+  try {
+    auto job = mailbox::JobFile::open(files::native_path(kJobFile));
+    const mailbox::JobHeader h = mailbox::parse_header(job.next_line());
+    port_field = h.port;
+    mailbox::FileLog log;
+    mailbox::take_port(mb, log, port_field);
+
+    if (is_library_path(h)) {
+      auto lib = load_rcptlib();
+      print_library_path(job, h, mb, *lib, signature_files());
+    } else if (h.port == "P") {
+      print_parallel(job, h);
+    } else {
+      print_serial(job, h, mb);
+    }
+
+    mailbox::release_port(mb, port_field);
+    job.close();
+    return 0;
+  } catch (const std::exception& e) {
+    const auto* f = dynamic_cast<const Failure*>(&e);
+    const Failure failure = f ? *f : Failure(Err::InternalError, describe(Err::InternalError), e.what());
+    try {
+      // A job whose header was never read holds no port flag.
+      if (!port_field.empty()) mailbox::release_port(mb, port_field);
+      mb.put(kFloyd, "prttw_state", "end");
+      mb.put(kFloyd, "prttw_error", "syserror");
+      mb.put(kFloyd, "prttw_text", failure.description());
+    } catch (const Failure& again) {
+      std::fprintf(stderr, "printer: %s\n", text::cp949_to_utf8(again.full_text()).c_str());
+    }
+    if (!failure.full_text().empty()) {
+      std::fprintf(stderr, "printer: %s\n", text::cp949_to_utf8(failure.full_text()).c_str());
+    }
+    return 1;
+  }
+}
+
+}  // namespace pink::spoolers
