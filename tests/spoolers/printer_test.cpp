@@ -323,3 +323,42 @@ TEST(PrinterPortBusy, AFlagClearedWhileWaitingEndsTheWaitEarly) {
 
 }  // namespace
 }  // namespace pink
+
+namespace pink {
+namespace {
+
+// printer copied into a folder of its own, with the given text edit library
+// beside it (or none), so that it loads exactly that one.
+std::string printer_with_edit_library(const testkit::TempDir& folder, const std::string& library) {
+  namespace fs = std::filesystem;
+  fs::copy_file(testkit::program("printer"), folder.file("printer"));
+  if (!library.empty()) fs::copy_file(library, folder.file("libXOposPrint.so"));
+  return folder.path();
+}
+
+TEST(PrinterEditedLines, TheLibrarysTextIsSentTrimmedWithoutALineEnd) {
+  testing::SpoolerRun r;
+  testkit::VirtualPort port(16);
+  testkit::TempDir bin;
+  const std::string double_lib =
+      testkit::bin_dir() + "/../tests/textedit_double/edit/libXOposPrint.so";
+  ASSERT_TRUE(std::filesystem::exists(double_lib)) << double_lib;
+  r.job("printer.zor", {"16X8XN", "hello", "FAIL this line", "bye"});
+  auto res = r.run("printer", printer_with_edit_library(bin, double_lib));
+  EXPECT_EQ(res.exit_code, 0) << res.err;
+  EXPECT_EQ(port.read_available(1000), "HELLOErrorBYE");
+}
+
+TEST(PrinterEditedLines, WithoutTheLibraryEveryLinePrintsError) {
+  testing::SpoolerRun r;
+  testkit::VirtualPort port(17);
+  testkit::TempDir bin;
+  r.job("printer.zor", {"17X8XN", "one", "two"});
+  testkit::ScopedEnv no_search_path("LD_LIBRARY_PATH", std::nullopt);
+  auto res = r.run("printer", printer_with_edit_library(bin, ""));
+  EXPECT_EQ(res.exit_code, 0) << res.err;
+  EXPECT_EQ(port.read_available(1000), "ErrorError");
+}
+
+}  // namespace
+}  // namespace pink
