@@ -1,5 +1,7 @@
 #include "mailbox/mailbox.h"
 
+#include "platform/env.h"
+#include "platform/files.h"
 #include "platform/settings.h"
 #include "platform/text.h"
 
@@ -11,6 +13,11 @@ std::string StoreMailbox::get(std::string_view section, std::string_view key) {
 
 void StoreMailbox::put(std::string_view section, std::string_view key, std::string_view value) {
   settings::put(kApplication, section, key, value);
+  static const std::optional<std::string> trace = env::get("PINK_MAILBOX_TRACE");
+  if (trace) {
+    files::append(*trace, std::string(section) + "\t" + std::string(key) + "\t" +
+                              std::string(value) + "\n");
+  }
 }
 
 std::string serial_settings(Mailbox& mb, std::string_view port_field, bool force_38400) {

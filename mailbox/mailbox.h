@@ -23,7 +23,10 @@ class Mailbox {
   virtual void put(std::string_view section, std::string_view key, std::string_view value) = 0;
 };
 
-// The mailbox in the settings store, application "pink".
+// The mailbox in the settings store, application "pink". When the
+// environment names a trace file ($PINK_MAILBOX_TRACE), every write is also
+// appended to it as a line "section<TAB>key<TAB>value" (cp949), so that an
+// integrator can follow a program's progress markers one by one.
 class StoreMailbox final : public Mailbox {
  public:
   std::string get(std::string_view section, std::string_view key) override;

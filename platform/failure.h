@@ -29,6 +29,7 @@ enum class Err : int {
   PermissionDenied = 70,
   PathFileAccessError = 75,
   PathNotFound = 76,
+  ObjectNotSet = 91,
   InvalidPropertyValue = 380,
   EntryPointNotFound = 453,
   PortOpenNotValid = 8000,

@@ -28,6 +28,7 @@ constexpr std::array kTexts{
     Text{Err::PermissionDenied, "Permission denied"},
     Text{Err::PathFileAccessError, "Path/File access error"},
     Text{Err::PathNotFound, "Path not found"},
+    Text{Err::ObjectNotSet, "Object variable or With block variable not set"},
     Text{Err::InvalidPropertyValue, "Invalid property value"},
     Text{Err::PortOpenNotValid, "Operation not valid while the port is opened"},
     Text{Err::EntryPointNotFound, "Can't find DLL entry point"},

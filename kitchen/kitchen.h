@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string_view>
+
+namespace pink::kitchen {
+
+// The two builds of the one-job kitchen spooler.
+struct Variant {
+  std::string_view job_file;  // "kitchen.zor" / "kitchenb.zor"
+  bool model_d_forces_38400;  // kitchen only
+};
+
+inline constexpr Variant kKitchen{"kitchen.zor", true};
+inline constexpr Variant kKitchenB{"kitchenb.zor", false};
+
+// Runs one job in the current folder; returns the exit status (0 printed,
+// 1 the job failed and the mailbox says why, 2 no mailbox).
+int run_kitchen(const Variant& variant);
+
+// The resident printers; they run until asked to stop.
+int run_kitmux();
+int run_kitfeed();
+
+}  // namespace pink::kitchen

@@ -1,0 +1,3 @@
+#include "kitchen/kitchen.h"
+
+int main() { return pink::kitchen::run_kitchen(pink::kitchen::kKitchen); }

@@ -1,0 +1,129 @@
+// The resident kitchen printers `kitmux` and `kitfeed`, started as processes
+// and driven through the mailbox the way the POS drives them.
+#include <gtest/gtest.h>
+
+#include "tests/kitchen/kitchen_fixture.h"
+#include "tools/testkit/vport.h"
+
+namespace pink {
+namespace {
+
+using testing::KitchenRun;
+using namespace std::string_literals;
+using Markers = std::vector<std::string>;
+
+struct Resident : KitchenRun {
+  testkit::TempDir locks;
+  testkit::ScopedEnv lockdir{"PINK_LOCKDIR", locks.path()};
+  std::unique_ptr<testkit::Process> process;
+
+  void start(const std::string& program) {
+    testkit::RunOptions o;
+    o.cwd = work.path();
+    process = std::make_unique<testkit::Process>(testkit::program(program),
+                                                 std::vector<std::string>{}, o);
+  }
+  // Writes the job and asks for it; waits until the program reports the end.
+  void submit(const std::vector<std::string>& lines) {
+    set("floyd", "kit_state", "");
+    job("kitchen.zor", lines);
+    set("floyd", "kit_abc", "Y");
+    ASSERT_TRUE(testkit::wait_until(
+        [&] { return get("floyd", "kit_state") == "end" || !process->running(); }, 10000))
+        << "no end reported";
+  }
+};
+
+TEST(Kitmux, OpensAPortOnceAndReportsEveryMarker) {
+  Resident r;
+  testkit::VirtualPort port(4);
+  r.start("kitmux");
+  ASSERT_TRUE(testkit::wait_until([&] { return r.get("floyd", "kit_state") == "Load"; }, 5000));
+  r.submit({"4 T0X", "FIRST"});  // five characters, read as the six-character layout
+  EXPECT_EQ(port.read_available(1000), "FIRST\r\n\x1B\x70\x00\x40\x50"s);
+  r.submit({"4 N0X", "SECOND"});
+  EXPECT_EQ(port.read_available(1000), "SECOND\r\n");
+  EXPECT_TRUE(r.process->running());
+  EXPECT_EQ(r.get("floyd", "kit_abc"), "N");
+  EXPECT_EQ(r.get("floyd", "kit_error"), "");
+
+  const Markers job{"ST",    "SP1-4", "SP2-4", "SP3-4", "SP4-4",
+                    "SP5-4", "SP6-4", "SP7-4"};
+  Markers expected{"Load"};
+  expected.insert(expected.end(), job.begin(), job.end());
+  expected.insert(expected.end(), job.begin(), job.end());
+  EXPECT_EQ(r.markers(), expected);
+
+  EXPECT_EQ(r.process->terminate(5000), 0);
+  EXPECT_EQ(r.get("floyd", "kit_process"), "Unload");
+  // The open-ports list was shown once, when port 4 was first opened.
+  const std::string out = r.process->out();
+  EXPECT_NE(out.find("Port Open ,4\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find(",4,4"), std::string::npos) << out;
+}
+
+TEST(Kitmux, PortsOutsideTheRangeEndTheProcess) {
+  for (const char* header : {"17T0XX", "0 T0XX"}) {
+    Resident r;
+    r.start("kitmux");
+    ASSERT_TRUE(testkit::wait_until([&] { return r.get("floyd", "kit_state") == "Load"; }, 5000));
+    r.submit({header, "X"});
+    const std::string port = header[1] == ' ' ? "0" : "17";
+    EXPECT_EQ(r.process->wait(5000), 1);
+    EXPECT_EQ(r.get("floyd", "kit_process"), "Err_Rtn-" + port);
+    EXPECT_EQ(r.get("floyd", "kit_text").rfind(port + "-", 0), 0u) << r.get("floyd", "kit_text");
+    EXPECT_EQ(r.get("floyd", "kit_error"), "syserror");
+    EXPECT_EQ(r.get("floyd", "kit_abc"), "N");
+    EXPECT_EQ(r.get("floyd", "kit_state"), "end");
+  }
+}
+
+TEST(Kitmux, ASecondInstanceEndsAtOnceWithoutTouchingTheMailbox) {
+  Resident r;
+  r.start("kitmux");
+  ASSERT_TRUE(testkit::wait_until([&] { return r.get("floyd", "kit_state") == "Load"; }, 5000));
+  r.set("floyd", "kit_state", "marker");
+  testkit::RunOptions o;
+  o.cwd = r.work.path();
+  auto second = testkit::run(testkit::program("kitmux"), {}, o);
+  EXPECT_EQ(second.exit_code, 0);
+  EXPECT_FALSE(second.timed_out);
+  EXPECT_EQ(r.get("floyd", "kit_state"), "marker");
+  EXPECT_TRUE(r.process->running());
+}
+
+TEST(Kitfeed, BadPortFieldsAreJobResultsAndErrorsAreNotCleared) {
+  Resident r;
+  testkit::VirtualPort port(3);
+  r.start("kitfeed");
+  ASSERT_TRUE(testkit::wait_until([&] { return r.get("floyd", "kit_process") == "OP"; }, 5000));
+
+  r.submit({"16T0XX", "X"});
+  EXPECT_EQ(r.get("floyd", "kit_error"), "syserror");
+  EXPECT_EQ(r.get("floyd", "kit_text"), "포트지정오류 16");
+  EXPECT_TRUE(r.process->running());
+  r.clear_trace();
+
+  r.submit({" 3T0XX", "X"});
+  EXPECT_EQ(r.get("floyd", "kit_text"), "포트지정오류  3");
+  EXPECT_EQ(r.markers(), (Markers{"TM1", "TM2", "TM3", "TM8"}));
+  r.clear_trace();
+
+  // A good job on port 3 leaves the earlier error; model "A" prints #NULL# as text.
+  r.submit({"3TAXX", "#NULL#"});
+  EXPECT_EQ(port.read_available(1000), "#NULL#\r\n\x1B\x70\x00\x40\x50"s);
+  EXPECT_EQ(r.get("floyd", "kit_error"), "syserror");
+  EXPECT_EQ(r.markers(), (Markers{"TM1", "TM2", "TM3", "TM4", "TM5", "TM6", "TM7", "TM8"}));
+  EXPECT_EQ(r.writes_of("kit_state"), (Markers{"end"}));  // no "start" when a job begins
+
+  // Port "P": nothing printed, the cycle still ends. Signal "S" means nothing here.
+  r.submit({"PTXXX", "Y"});
+  r.submit({"3S9XX", "Z"});
+  EXPECT_EQ(port.read_available(1000), "Z\r\n");
+  EXPECT_TRUE(r.process->running());
+  EXPECT_EQ(r.process->terminate(5000), 0);
+  EXPECT_NE(r.process->out().find("P-3"), std::string::npos) << r.process->out();
+}
+
+}  // namespace
+}  // namespace pink
