@@ -22,8 +22,6 @@ namespace {
 
 using mailbox::kFloyd;
 
-constexpr int kOutBufferSize = 512;
-
 struct Job {
   mailbox::Mailbox& mb;
   void marker(std::string_view m) { mb.put(kFloyd, "kit_process", m); }
@@ -36,11 +34,7 @@ void print_serial(Job& job, mailbox::JobFile& file, const mailbox::JobHeader& h,
   job.marker("SP2");
   if (variant.model_d_forces_38400 && h.model == "D") settings = mailbox::kForcedSettings;
   comm::CommControl port;
-  port.set_comm_port(mailbox::port_number(h.port));
-  port.set_settings(settings);
-  port.set_out_buffer_size(kOutBufferSize);
-  port.set_port_open(true);
-  port.set_out_buffer_count(0);
+  mailbox::open_spooler_port(port, h.port, settings);
   job.marker("SP3");
   mailbox::CommSink out(port);
   std::size_t sent = send_body(file, h.model, Dialect::Kitchen, out, textedit::edit);

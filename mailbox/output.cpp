@@ -50,4 +50,14 @@ int port_number(std::string_view port_field) {
   return static_cast<int>(value);
 }
 
+void open_spooler_port(comm::CommControl& port, std::string_view port_field,
+                       std::string_view settings) {
+  constexpr int kOutBufferSize = 512;
+  port.set_comm_port(port_number(port_field));
+  port.set_settings(settings);
+  port.set_out_buffer_size(kOutBufferSize);
+  port.set_port_open(true);
+  port.set_out_buffer_count(0);
+}
+
 }  // namespace pink::mailbox

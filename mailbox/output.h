@@ -58,4 +58,10 @@ class RecordingSink final : public Sink {
 // does not fit a 16-bit integer is an Overflow (6).
 int port_number(std::string_view port_field);
 
+// Opens a spooler's serial port as every spooler does: CommPort from the port
+// field, the line settings, a 512-byte output buffer, PortOpen, and
+// OutBufferCount = 0 so that nothing stale goes out first.
+void open_spooler_port(comm::CommControl& port, std::string_view port_field,
+                       std::string_view settings);
+
 }  // namespace pink::mailbox

@@ -19,11 +19,7 @@ int run_enter() {
       mailbox::StoreMailbox mb;
       const std::string settings = mailbox::serial_settings(mb, h.port, h.model == "D");
       comm::CommControl port;
-      port.set_comm_port(mailbox::port_number(h.port));
-      port.set_settings(settings);
-      port.set_out_buffer_size(512);
-      port.set_port_open(true);
-      port.set_out_buffer_count(0);
+      mailbox::open_spooler_port(port, h.port, settings);
       mailbox::CommSink out(port);
       print_enter_body(job, h, Port::Serial, out);
       port.set_port_open(false);

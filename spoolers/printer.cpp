@@ -29,16 +29,11 @@ using mailbox::kFloyd;
 
 constexpr std::string_view kJobFile = "printer.zor";
 constexpr std::string_view kLogoFile = "pv_logo.bmp";
-constexpr int kOutBufferSize = 512;
 
 void print_serial(mailbox::JobFile& job, const mailbox::JobHeader& h, mailbox::Mailbox& mb) {
   const std::string settings = mailbox::serial_settings(mb, h.port, h.model == "D");
   comm::CommControl port;
-  port.set_comm_port(mailbox::port_number(h.port));
-  port.set_settings(settings);
-  port.set_out_buffer_size(kOutBufferSize);
-  port.set_port_open(true);
-  port.set_out_buffer_count(0);
+  mailbox::open_spooler_port(port, h.port, settings);
   mailbox::CommSink out(port);
   print_body(job, h, Port::Serial, out, textedit::edit);
   port.set_port_open(false);

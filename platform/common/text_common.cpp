@@ -5,6 +5,8 @@
 
 #include "platform/text.h"
 
+#include "platform/common/text_common.h"
+
 namespace pink::text {
 namespace {
 
@@ -142,5 +144,23 @@ int compare_nocase(std::string_view a, std::string_view b) {
   if (j < b.size()) return -1;
   return 0;
 }
+
+namespace detail {
+
+bool is_ascii(std::string_view s) noexcept {
+  for (const char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+bool is_ascii(std::u16string_view s) noexcept {
+  for (const char16_t c : s) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace detail
 
 }  // namespace pink::text

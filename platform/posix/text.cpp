@@ -11,6 +11,8 @@
 
 #include "platform/text.h"
 
+#include "platform/common/text_common.h"
+
 namespace pink::text {
 namespace {
 
@@ -101,19 +103,6 @@ std::string convert(Direction d, std::string_view in, std::size_t reserve, OnBad
   return out;
 }
 
-bool is_ascii(std::string_view s) noexcept {
-  for (const char c : s) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
-bool is_ascii(std::u16string_view s) noexcept {
-  for (const char16_t c : s) {
-    if (c >= 0x80) return false;
-  }
-  return true;
-}
 
 // Length of the well-formed UTF-8 character at `pos`, or 0 when the bytes
 // there are not one. `*bad` then receives the length of the ill-formed part
@@ -164,7 +153,7 @@ std::u16string to_u16(const std::string& bytes) {
 }  // namespace
 
 std::string cp949_to_utf8(std::string_view cp949) {
-  if (is_ascii(cp949)) return std::string(cp949);
+  if (detail::is_ascii(cp949)) return std::string(cp949);
   static constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
   return convert(kCp949ToUtf8, cp949, cp949.size() * 3 / 2,
                  [](std::string_view in, std::size_t pos) {
@@ -173,7 +162,7 @@ std::string cp949_to_utf8(std::string_view cp949) {
 }
 
 std::string utf8_to_cp949(std::string_view utf8) {
-  if (is_ascii(utf8)) return std::string(utf8);
+  if (detail::is_ascii(utf8)) return std::string(utf8);
   return convert(kUtf8ToCp949, utf8, utf8.size(), [](std::string_view in, std::size_t pos) {
     std::size_t bad = 0;
     const std::size_t n = utf8_length_at(in, pos, &bad);
@@ -184,7 +173,7 @@ std::string utf8_to_cp949(std::string_view utf8) {
 }
 
 std::u16string cp949_to_utf16(std::string_view cp949) {
-  if (is_ascii(cp949)) return std::u16string(cp949.begin(), cp949.end());
+  if (detail::is_ascii(cp949)) return std::u16string(cp949.begin(), cp949.end());
   static constexpr char16_t kReplacement = u'\uFFFD';
   static const std::string replacement(reinterpret_cast<const char*>(&kReplacement), 2);
   return to_u16(convert(kCp949ToUtf16, cp949, cp949.size() * 2,
@@ -194,7 +183,7 @@ std::u16string cp949_to_utf16(std::string_view cp949) {
 }
 
 std::string utf16_to_cp949(std::u16string_view utf16) {
-  if (is_ascii(utf16)) {
+  if (detail::is_ascii(utf16)) {
     std::string out(utf16.size(), '\0');
     for (std::size_t i = 0; i < utf16.size(); ++i) out[i] = static_cast<char>(utf16[i]);
     return out;

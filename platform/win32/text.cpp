@@ -8,24 +8,13 @@
 
 #include "platform/text.h"
 
+#include "platform/common/text_common.h"
+
 namespace pink::text {
 namespace {
 
 constexpr UINT kKorean = 949;
 
-bool is_ascii(std::string_view s) noexcept {
-  for (const char c : s) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
-bool is_ascii(std::u16string_view s) noexcept {
-  for (const char16_t c : s) {
-    if (c >= 0x80) return false;
-  }
-  return true;
-}
 
 // Converts one run of multi-byte text to UTF-16, appending to `out`; false
 // when the run holds a sequence the code page rejects.
@@ -60,7 +49,7 @@ std::string narrow(UINT code_page, std::u16string_view in) {
 }  // namespace
 
 std::u16string cp949_to_utf16(std::string_view cp949) {
-  if (is_ascii(cp949)) return std::u16string(cp949.begin(), cp949.end());
+  if (detail::is_ascii(cp949)) return std::u16string(cp949.begin(), cp949.end());
   std::u16string out;
   out.reserve(cp949.size());
   if (append_wide(kKorean, cp949, out)) return out;
@@ -81,7 +70,7 @@ std::u16string cp949_to_utf16(std::string_view cp949) {
 }
 
 std::string utf16_to_cp949(std::u16string_view utf16) {
-  if (is_ascii(utf16)) {
+  if (detail::is_ascii(utf16)) {
     std::string out(utf16.size(), '\0');
     for (std::size_t i = 0; i < utf16.size(); ++i) out[i] = static_cast<char>(utf16[i]);
     return out;
@@ -90,12 +79,12 @@ std::string utf16_to_cp949(std::u16string_view utf16) {
 }
 
 std::string cp949_to_utf8(std::string_view cp949) {
-  if (is_ascii(cp949)) return std::string(cp949);
+  if (detail::is_ascii(cp949)) return std::string(cp949);
   return narrow(CP_UTF8, cp949_to_utf16(cp949));
 }
 
 std::string utf8_to_cp949(std::string_view utf8) {
-  if (is_ascii(utf8)) return std::string(utf8);
+  if (detail::is_ascii(utf8)) return std::string(utf8);
   // Ill-formed UTF-8 becomes U+FFFD here, which has no cp949 code and so
   // becomes '?' below.
   std::u16string wide;
