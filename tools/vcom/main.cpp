@@ -15,7 +15,6 @@
 // --hex prints a hex dump instead. --out FILE receives the raw bytes. The
 // program shares vcom's standard input, output and error. Interrupted while
 // the program runs, vcom prints what it captured so far and stops the program.
-#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -24,13 +23,10 @@
 #include <vector>
 
 #include "platform/serial.h"
+#include "tools/testkit/capture.h"
 #include "tools/testkit/vport.h"
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-extern "C" void on_signal(int sig) { g_stop = sig; }
 
 constexpr char kHex[] = "0123456789abcdef";
 
@@ -144,30 +140,18 @@ int main(int argc, char** argv) {
     std::string capture;
     int status = 0;
 
-    std::signal(SIGINT, on_signal);
-    std::signal(SIGTERM, on_signal);
+    pink::testkit::catch_stop_signals();
     if (listen) {
       std::cout << port.slave_path() << std::endl;
-      while (!g_stop) {
-        const std::string chunk = port.read_available(100);
-        if (chunk.empty()) continue;
-        capture += chunk;
-        std::cout << printer.feed(chunk) << std::flush;
-      }
+      capture = pink::testkit::capture_until_stopped(
+          port, [&](const std::string& piece) { std::cout << printer.feed(piece) << std::flush; });
       std::cout << printer.finish() << std::flush;
     } else {
       std::cout.flush();
-      pink::testkit::AttachedProcess program(command[0],
-                                             {command.begin() + 1, command.end()});
-      while (program.running() && !g_stop) capture += port.read_available(50);
-      // Bytes still on their way when the program ended.
-      capture += port.read_for(200, 2000);
-      if (g_stop && program.running()) {
-        // Interrupted: show what came so far; the program is stopped below.
-        status = 128 + static_cast<int>(g_stop);
-      } else {
-        status = program.wait();
-      }
+      // Interrupted, the capture holds what came so far and the program is stopped.
+      auto captured = pink::testkit::capture_program(port, command);
+      capture = std::move(captured.bytes);
+      status = captured.status;
       std::cout << printer.feed(capture) << printer.finish() << std::flush;
       std::cerr << "vcom: " << capture.size() << " bytes on " << port.name() << "\n";
     }
