@@ -1,0 +1,135 @@
+// TLS sessions over TCP sockets (OpenSSL), for the Linux build only.
+//
+// On the Windows terminals the payment library reaches the network through an
+// outside SSL client library bound at run time, so the win32 build has no TLS
+// implementation: this header is compiled into the posix build alone and
+// nothing that is part of the Windows build may include it. On Linux it backs
+// the ssllib32 adapter library, the payment network simulator and the tests.
+//
+// Client sessions always verify the server: TLS 1.2 or later only; the chain
+// against $PINK_TLS_CAFILE (a PEM bundle) when set, else the system trust
+// store; the peer against the address connected to, or against the host name
+// in $PINK_TLS_PEERNAME when set (which is then also sent as SNI). A failed
+// verification fails the session. Nothing here ever writes a private key or
+// its contents into an error text.
+//
+//   auto sock = net::connect("127.0.0.1", port, 5000);
+//   auto tls = tls::connect(std::move(sock), tls::ClientOptions::from_environment("127.0.0.1"), &err);
+//   if (!tls) ... err says why (e.g. "certificate verify failed: ...")
+//   tls->send(request); if (tls->wait_readable(45000) == 1) n = tls->recv(buf);
+//   tls->close();
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/socket.h"
+
+namespace pink::tls {
+
+constexpr std::uint32_t kForever = 0xFFFFFFFFu;
+
+// One TLS session over a connected socket (client or server side). The
+// session owns the socket and closes it with itself.
+class Session {
+ public:
+  virtual ~Session() = default;
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Sends every byte (waiting up to the send time-out for room): the count
+  // sent, or -1 on failure or a closed session.
+  virtual long send(std::span<const std::uint8_t> bytes) = 0;
+  long send(std::string_view bytes);
+  // Receives what has arrived, at most out.size() bytes. When nothing has
+  // arrived it waits up to the receive time-out. >0 the count, 0 the peer
+  // ended the session (close_notify or a plain close), -1 failure or time-out.
+  virtual long recv(std::span<std::uint8_t> out) = 0;
+  // Waits up to `timeout_ms` (kForever: no limit) until recv has something
+  // to report: 1 application data is buffered inside the TLS layer or has
+  // arrived, or the peer has closed; 0 the wait expired; -1 the session
+  // failed. TLS records that carry no application data (session tickets,
+  // key updates) are taken in while waiting and do not count as readable.
+  virtual int wait_readable(std::uint32_t timeout_ms) = 0;
+  // Bounds recv (when nothing has arrived) and send; defaults 60 s each.
+  virtual void set_timeouts(std::uint32_t recv_ms, std::uint32_t send_ms) = 0;
+  // Sends close_notify (without waiting for the peer's) and closes the
+  // socket. Idempotent; later sends and receives fail.
+  virtual void close() = 0;
+  // The negotiated protocol, e.g. "TLSv1.3" ("" after close).
+  virtual std::string protocol() const = 0;
+
+ protected:
+  Session() = default;
+};
+
+struct ClientOptions {
+  // The dotted IPv4 address connected to; the certificate must be issued to
+  // it (subjectAltName IP) unless `peer_name` is given.
+  std::string peer_address;
+  // Host name the certificate must be issued to instead (and the SNI name).
+  std::optional<std::string> peer_name;
+  // PEM bundle of trust anchors; nothing: the system trust store.
+  std::optional<std::string> ca_file;
+  std::uint32_t handshake_timeout_ms = 30000;
+
+  // peer_address, plus $PINK_TLS_PEERNAME and $PINK_TLS_CAFILE when set.
+  static ClientOptions from_environment(std::string peer_address);
+};
+
+// Runs the client handshake on a connected socket. Null on failure (socket
+// closed), with a short reason in `error_text` when given.
+std::unique_ptr<Session> connect(std::unique_ptr<net::Socket> socket, const ClientOptions& options,
+                                 std::string* error_text = nullptr);
+
+enum class Version { Tls1_1, Tls1_2, Tls1_3 };
+
+struct ServerOptions {
+  std::string cert_file;  // PEM: the server certificate, optionally followed by its chain
+  std::string key_file;   // PEM: its private key, unencrypted
+  // When given, the server certificate must verify against this CA bundle at
+  // start (catches a certificate and CA that do not belong together).
+  std::optional<std::string> ca_file;
+  std::string address = "127.0.0.1";
+  std::uint16_t port = 0;  // 0: a free port
+  std::uint32_t handshake_timeout_ms = 10000;
+  // Protocol range offered; the defaults offer TLS 1.2 and 1.3. A range
+  // reaching below 1.2 lowers the server's security level so that the old
+  // protocol can really be offered (for refusing clients in tests).
+  Version min_version = Version::Tls1_2;
+  Version max_version = Version::Tls1_3;
+};
+
+// A TLS listener for tools and tests.
+class Server {
+ public:
+  virtual ~Server() = default;
+  // Waits up to `timeout_ms` for a connection and runs the server handshake
+  // (bounded by the handshake time-out). Null on time-out or a failed
+  // handshake, the reason in `error_text` when given.
+  virtual std::unique_ptr<Session> accept(std::uint32_t timeout_ms, std::string* error_text = nullptr) = 0;
+  virtual std::uint16_t port() const = 0;
+};
+
+// Loads certificate and key and listens. Null on failure with the reason.
+std::unique_ptr<Server> listen(const ServerOptions& options, std::string* error_text = nullptr);
+
+// File names of a throwaway test PKI in one folder.
+struct TestPki {
+  std::string ca_cert;        // ca.pem: the test CA (trust anchor for clients)
+  std::string server_cert;    // server.pem: issued by the CA to IP 127.0.0.1 and DNS "localhost"
+  std::string server_key;     // server.key: its private key (file mode 0600)
+  std::string other_ca_cert;  // other-ca.pem: a second CA that signed nothing here
+};
+
+// Writes a fresh test PKI (EC P-256 keys, SHA-256 signatures, valid from an
+// hour ago for 30 days) into `folder`, which must exist. The CA keys are
+// never written. Nothing on failure, with the reason.
+std::optional<TestPki> make_test_pki(const std::string& folder, std::string* error_text = nullptr);
+
+}  // namespace pink::tls
