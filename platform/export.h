@@ -10,3 +10,11 @@
 #define PINK_CALL
 #define PINK_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
+
+// The C calling convention, where the caller removes the arguments: for the
+// few exports that callers may hand any number of arguments.
+#if defined(_WIN32)
+#define PINK_CDECL __cdecl
+#else
+#define PINK_CDECL
+#endif

@@ -1,0 +1,232 @@
+#include "payment/corvanavan/exchange.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdarg>
+#include <cstring>
+
+#include "payment/corvanavan/tracelog.h"
+#include "platform/text.h"
+
+namespace pink::corvanavan {
+namespace {
+
+// The terminal's control blocks: one byte, or the same byte four times.
+constexpr char kAck1[] = {static_cast<char>(kAck)};
+constexpr char kEm1[] = {static_cast<char>(kEm)};
+constexpr char kAck4[] = {static_cast<char>(kAck), static_cast<char>(kAck), static_cast<char>(kAck),
+                          static_cast<char>(kAck)};
+constexpr char kEm4[] = {static_cast<char>(kEm), static_cast<char>(kEm), static_cast<char>(kEm),
+                         static_cast<char>(kEm)};
+
+// The Korean trace messages, in cp949.
+const std::string& request_send_failed_format() {
+  static const text::Literal f{"#5 요청전문 송신 실패 (%d)"};
+  return f;
+}
+const std::string& nak_received_format() {
+  static const text::Literal f{"#6 NAK 수신 nRet(%d)"};
+  return f;
+}
+const std::string& ack_send_failed_format() {
+  static const text::Literal f{"#7 ACK 송신 실패 nRet(%d)"};
+  return f;
+}
+
+// Writes trace lines when the exchange has a trace sink.
+class Tracer {
+ public:
+  explicit Tracer(TraceSink* sink) : sink_(sink) {}
+  void operator()(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+    if (sink_ == nullptr) return;
+    std::va_list args;
+    va_start(args, format);
+    const std::string message = trace::vformat(format, args);
+    va_end(args);
+    sink_->message(message);
+  }
+
+ private:
+  TraceSink* sink_;
+};
+
+// The receive block, with one zero byte behind it that no receive reaches,
+// so that the block can always be read as text.
+using ReceiveBlock = std::array<char, kBlockSize + 1>;
+
+int receive_into(Transport& t, const Link& link, ReceiveBlock& block) {
+  block.fill('\0');
+  const int n = t.recv_data(link.ssl, block.data(), kBlockSize);
+  return std::min(n, kBlockSize);
+}
+
+// The request goes out only when it is there: a missing request or a
+// negative length counts as a failed send.
+int send_request(Transport& t, const Link& link, const char* request, int length) {
+  if (request == nullptr || length < 0) return -1;
+  return t.send_data(link.ssl, request, length);
+}
+
+void close_link(Transport& t, Link& link) {
+  t.close(link.ssl, link.sock);
+  link = Link{};
+}
+
+}  // namespace
+
+Link& process_link() {
+  static Link link;
+  return link;
+}
+
+void BufferSink::response(std::span<const char> block) {
+  std::memset(buffer_, 0, 4);
+  std::memcpy(buffer_, block.data(), block.size());
+}
+
+void BufferSink::abandoned() { std::memset(buffer_, 0, 4); }
+
+int server_connect(Transport& t, Link& link, const char* ip, int port) {
+  link = Link{};
+  if (ip == nullptr) return kConnectFailed;
+  link.sock = t.sock_connect(ip, port);
+  if (link.sock < 0) return kConnectFailed;
+  link.ssl = t.ssl_start_client(&link.sock);
+  if (link.ssl == 0) return kSslFailed;
+  return 1;
+}
+
+int server_send_data(Transport& t, const Link& link, const char* data, int length) {
+  return send_request(t, link, data, length);
+}
+
+int server_receive_data(Transport& t, const Link& link, char* buffer, int wait) {
+  if (buffer == nullptr) return 0;
+  if (t.select_timeout(link.sock, wait) <= 0) return 0;
+  std::memset(buffer, 0, 4);
+  const int n = std::min(t.recv_data(link.ssl, buffer, kStepReceiveSize), kStepReceiveSize);
+  if (n > 0) buffer[n] = '\0';
+  return n;
+}
+
+int server_close(Transport& t, Link& link) {
+  close_link(t, link);
+  return 1;
+}
+
+int run_exchange(Transport& t, Link& link, const ExchangeRequest& r, ResponseSink& sink,
+                 TraceSink* trace) {
+  Tracer log(trace);
+  const std::span<const char> ack = r.four_byte_controls ? std::span<const char>(kAck4) : kAck1;
+  const std::span<const char> em = r.four_byte_controls ? std::span<const char>(kEm4) : kEm1;
+  auto send = [&](std::span<const char> bytes) {
+    return t.send_data(link.ssl, bytes.data(), static_cast<int>(bytes.size()));
+  };
+
+  link = Link{};
+  if (r.ip == nullptr) return kConnectFailed;
+  log("#1 CON IP[%s] PORT[%d]", r.ip, r.port);
+  log("#1 SND [%d][%s]", r.length, r.request != nullptr ? r.request : "");
+  link.sock = t.sock_connect(r.ip, r.port);
+  if (link.sock < 0) {
+    log("#2 SOCK_CONNECT() error IP(%s) PORT(%d) nRet[%d]", r.ip, r.port, link.sock);
+    return kConnectFailed;
+  }
+  link.ssl = t.ssl_startup(&link.sock);
+  if (link.ssl == 0) {
+    log("#3 SSL_STARTUP() error");
+    return kSslFailed;
+  }
+
+  int last_length = -1;
+  int code = 0;
+  ReceiveBlock block;
+  for (;;) {
+    const int ready = t.select_timeout(link.sock, r.wait);
+    if (ready <= 0) {
+      log("#9 TIME-OUT nRet(%d) nTimeOut(%d)", ready, r.wait);
+      send(em);
+      code = kWaitExpired;
+      break;
+    }
+    const int n = receive_into(t, link, block);
+    if (n <= 0) {
+      log("#8 SSL_RecvData() error nRet(%d)", n);
+      code = kReceiveFailed;
+      break;
+    }
+    if (n == 1) {
+      log("#4 RCV [%d][%x])", n, static_cast<unsigned>(static_cast<unsigned char>(block[0])));
+    } else {
+      log("#4 RCV [%d][%s]", n, block.data());
+    }
+
+    const auto first = static_cast<std::uint8_t>(block[0]);
+    if (first == kEnq) {
+      // Asked (again) for the request.
+      const int sent = send_request(t, link, r.request, r.length);
+      if (sent < 0) {
+        log(request_send_failed_format().c_str(), sent);
+        code = kRequestSendFailed;
+        break;
+      }
+      continue;
+    }
+    if (first == kNak) {
+      send(em);
+      log(nak_received_format().c_str(), n);
+      code = kNakReceived;
+      break;
+    }
+    if (first == kEot) {
+      close_link(t, link);
+      return last_length;
+    }
+    if (n < kResponseThreshold) continue;  // too short to be a response
+
+    sink.response(std::span<const char>(block.data(), static_cast<std::size_t>(n)));
+    last_length = n;
+    const int sent = send(ack);
+    if (sent < 0) {
+      log(ack_send_failed_format().c_str(), sent);
+      code = kAckSendFailed;
+      break;
+    }
+  }
+
+  close_link(t, link);
+  sink.abandoned();
+  return code;
+}
+
+int run_plain_exchange(Transport& t, Link& link, const char* ip, int port, const char* request,
+                       int length, char* response) {
+  link = Link{};
+  if (ip == nullptr) return kConnectFailed;
+  link.sock = t.sock_connect(ip, port);
+  if (link.sock < 0) return kConnectFailed;
+  link.ssl = t.ssl_start_client(&link.sock);
+  if (link.ssl == 0) return kSslFailed;
+
+  int code = 0;
+  ReceiveBlock block;
+  if (send_request(t, link, request, length) < 0) {
+    code = kRequestSendFailed;
+  } else if (t.select_timeout(link.sock, kPlainWait) <= 0) {
+    code = kPlainWaitExpired;
+  } else {
+    const int n = receive_into(t, link, block);
+    if (n <= 0) {
+      code = kPlainReceiveFailed;
+    } else {
+      std::memcpy(response, block.data(), static_cast<std::size_t>(n));
+      code = n;
+    }
+  }
+
+  close_link(t, link);
+  if (code <= 0) std::memset(response, 0, 4);
+  return code;
+}
+
+}  // namespace pink::corvanavan

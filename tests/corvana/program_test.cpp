@@ -1,0 +1,60 @@
+// The program `corvana` as the POS starts it: its command line, the settings
+// store named by $PINK_SETTINGS, and an exit status that tells the outcome.
+// Only runs that end before the network link library is loaded are here.
+#include <gtest/gtest.h>
+
+#include "platform/settings.h"
+#include "platform/text.h"
+#include "tools/testkit/testkit.h"
+
+namespace pink {
+namespace {
+
+struct ProgramRun {
+  testkit::TempStore store;
+  testkit::TempDir work;
+
+  void set(const std::string& key, const std::string& value) {
+    settings::put("pink", "floyd", key, text::utf8_to_cp949(value));
+  }
+  std::string get(const std::string& key) {
+    return text::cp949_to_utf8(settings::get("pink", "floyd", key));
+  }
+  testkit::RunResult run(const std::vector<std::string>& args) {
+    testkit::RunOptions o;
+    o.cwd = work.path();
+    return testkit::run(testkit::program("corvana"), args, o);
+  }
+};
+
+TEST(CorvanaBridgeProgram, FailuresEndWithEndAndTheErrorText) {
+  {
+    ProgramRun p;
+    p.set("corvana_state", "Start");
+    p.set("corvana_text", "AB1234");
+    const auto r = p.run({"C/127.0.0.1/7000"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(p.get("corvana_state"), "End");
+    EXPECT_EQ(p.get("corvana_error"), "시작 상태 오류");
+    EXPECT_EQ(p.get("corvana_text"), "");
+    EXPECT_EQ(p.get("corvana_power"), "");
+    EXPECT_NE(r.err.find("시작 상태 오류"), std::string::npos) << r.err;
+  }
+  for (const auto& [args, error] :
+       {std::pair{std::vector<std::string>{}, "시작 초기값 Null 오류"},
+        std::pair{std::vector<std::string>{"Q/127.0.0.1/7000"}, "시작 초기값 작업 구분 오류"},
+        std::pair{std::vector<std::string>{"C/127.0.0.1/seven"}, "System 오류 : 2"}}) {
+    ProgramRun p;
+    p.set("corvana_state", "start");
+    p.set("corvana_text", "AB1234");
+    p.set("corvana_error", "earlier error");
+    const auto r = p.run(args);
+    EXPECT_EQ(r.exit_code, 1) << error;
+    EXPECT_EQ(p.get("corvana_state"), "End");
+    EXPECT_EQ(p.get("corvana_error"), error);
+    EXPECT_EQ(p.get("corvana_text"), "");
+  }
+}
+
+}  // namespace
+}  // namespace pink
