@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/common/eventloop_common.h"
 #include "platform/env.h"
 #include "platform/text.h"
 
@@ -45,86 +46,27 @@ void drain_wake_pipe() {
   }
 }
 
-struct Timer {
-  Loop::TimerId id = 0;
-  std::uint32_t interval_ms = 0;
-  std::function<void()> fn;
-  bool enabled = true;
-  bool running = false;
-  std::uint64_t due = 0;
-};
-
 }  // namespace
 
-struct Loop::Impl {
-  std::vector<std::unique_ptr<Timer>> timers;
-  std::vector<std::function<void()>> pollers;
-  std::vector<std::function<void()>> stop_fns;
-  TimerId next_id = 1;
-  bool quit = false;
-  int exit_code = 0;
-  bool stop_requested = false;
-  bool in_pollers = false;
-
-  Timer* find(TimerId id) const {
-    for (const auto& t : timers) {
-      if (t->id == id) return t.get();
-    }
-    return nullptr;
-  }
-
+struct Loop::Impl : detail::LoopState {
   void check_stop() {
     if (g_stop_signal == 0) return;
     g_stop_signal = 0;
     drain_wake_pipe();
-    if (stop_requested) return;
-    stop_requested = true;
-    // The callbacks may still call quit() with an exit code of their own.
-    for (std::size_t i = 0; i < stop_fns.size(); ++i) stop_fns[i]();
-    quit = true;
-  }
-
-  void run_pollers() {
-    if (in_pollers) return;  // a poller that lets messages run does not re-enter the pollers
-    in_pollers = true;
-    // By index: a poller may add another one.
-    for (std::size_t i = 0; i < pollers.size() && !quit; ++i) {
-      auto fn = pollers[i];
-      fn();
-    }
-    in_pollers = false;
+    request_stop();
   }
 
   // Runs every enabled timer that is due and not already running, earliest
   // first. A timer whose callback is still on the stack (it let messages
   // run) is skipped rather than re-entered.
   void run_due_timers() {
-    const std::uint64_t now = clock::monotonic_ms();
-    std::vector<Timer*> due;
-    for (const auto& t : timers) {
-      if (t->enabled && !t->running && t->due <= now) due.push_back(t.get());
-    }
-    std::stable_sort(due.begin(), due.end(), [](const Timer* a, const Timer* b) { return a->due < b->due; });
-    for (Timer* t : due) {
+    for (detail::Timer* t : timers.due_at(clock::monotonic_ms())) {
       if (quit) break;
       // An earlier callback may have disabled or restarted this one.
       if (!t->enabled || t->running || t->due > clock::monotonic_ms()) continue;
       t->due = clock::monotonic_ms() + t->interval_ms;
-      t->running = true;
-      auto fn = t->fn;
-      fn();
-      t->running = false;
+      timers.fire(*t);
     }
-  }
-
-  int wait_ms() const {
-    const std::uint64_t now = clock::monotonic_ms();
-    std::uint64_t wait = kMaxWaitMs;
-    for (const auto& t : timers) {
-      if (!t->enabled || t->running) continue;
-      wait = std::min<std::uint64_t>(wait, t->due > now ? t->due - now : 0);
-    }
-    return static_cast<int>(wait);
   }
 
   void pass(int timeout_ms) {
@@ -134,7 +76,7 @@ struct Loop::Impl {
     if (quit) return;
     run_due_timers();
     if (quit || timeout_ms == 0) return;
-    const int wait = std::min(timeout_ms, wait_ms());
+    const int wait = std::min(timeout_ms, static_cast<int>(timers.wait_ms(clock::monotonic_ms(), kMaxWaitMs)));
     if (wait <= 0) return;
     pollfd pfd{g_wake_pipe[0], POLLIN, 0};
     const int r = ::poll(&pfd, g_wake_pipe[0] >= 0 ? 1 : 0, wait);
@@ -150,27 +92,20 @@ Loop::~Loop() {
 }
 
 Loop::TimerId Loop::add_timer(std::uint32_t interval_ms, std::function<void()> fn) {
-  auto t = std::make_unique<Timer>();
-  t->id = impl_->next_id++;
-  t->interval_ms = std::max<std::uint32_t>(interval_ms, 1);  // a 0 interval would spin
-  t->fn = std::move(fn);
-  t->due = clock::monotonic_ms() + t->interval_ms;
-  const TimerId id = t->id;
-  impl_->timers.push_back(std::move(t));
-  return id;
+  // A 0 interval would spin.
+  detail::Timer& t = impl_->timers.add(std::max<std::uint32_t>(interval_ms, 1), std::move(fn));
+  t.due = clock::monotonic_ms() + t.interval_ms;
+  return t.id;
 }
 
 void Loop::enable_timer(TimerId id, bool enabled) {
-  Timer* t = impl_->find(id);
-  if (t == nullptr) return;
-  if (enabled && !t->enabled) t->due = clock::monotonic_ms() + t->interval_ms;
-  t->enabled = enabled;
+  // Re-enabling restarts the interval.
+  if (detail::Timer* t = impl_->timers.set_enabled(id, enabled); t != nullptr && enabled) {
+    t->due = clock::monotonic_ms() + t->interval_ms;
+  }
 }
 
-bool Loop::timer_enabled(TimerId id) const {
-  const Timer* t = impl_->find(id);
-  return t != nullptr && t->enabled;
-}
+bool Loop::timer_enabled(TimerId id) const { return impl_->timers.enabled(id); }
 
 void Loop::add_poller(std::function<void()> fn) { impl_->pollers.push_back(std::move(fn)); }
 

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <vector>
 
+#include "platform/common/eventloop_common.h"
 #include "platform/text.h"
 
 namespace pink::events {
@@ -53,59 +54,14 @@ void register_class(const std::wstring& name, WNDPROC proc) {
   RegisterClassExW(&wc);  // fails harmlessly when registered already
 }
 
-struct Timer {
-  Loop::TimerId id = 0;
-  std::uint32_t interval_ms = 0;
-  std::function<void()> fn;
-  bool enabled = true;
-  bool running = false;
-};
-
-struct State {
+struct State : detail::LoopState {
   using TimerId = Loop::TimerId;
   HWND hwnd = nullptr;
-  std::vector<std::unique_ptr<Timer>> timers;
-  std::vector<std::function<void()>> pollers;
-  std::vector<std::function<void()>> stop_fns;
-  TimerId next_id = 1;
-  bool quit = false;
-  int exit_code = 0;
-  bool stop_requested = false;
-  bool in_pollers = false;
-
-  Timer* find(TimerId id) const {
-    for (const auto& t : timers) {
-      if (t->id == id) return t.get();
-    }
-    return nullptr;
-  }
-
-  void request_stop() {
-    if (stop_requested) return;
-    stop_requested = true;
-    for (std::size_t i = 0; i < stop_fns.size(); ++i) stop_fns[i]();
-    quit = true;
-  }
 
   // A WM_TIMER already queued when the timer was stopped is dropped, and a
   // timer whose callback is still on the stack is not entered again.
   void on_timer(TimerId id) {
-    Timer* t = find(id);
-    if (t == nullptr || !t->enabled || t->running) return;
-    t->running = true;
-    auto fn = t->fn;
-    fn();
-    t->running = false;
-  }
-
-  void run_pollers() {
-    if (in_pollers) return;
-    in_pollers = true;
-    for (std::size_t i = 0; i < pollers.size() && !quit; ++i) {
-      auto fn = pollers[i];
-      fn();
-    }
-    in_pollers = false;
+    if (detail::Timer* t = timers.find(id)) timers.fire(*t);
   }
 
   void dispatch_pending() {
@@ -173,7 +129,7 @@ Loop::Loop() : impl_(std::make_unique<Impl>()) {
 
 Loop::~Loop() {
   if (impl_->hwnd != nullptr) {
-    for (const auto& t : impl_->timers) KillTimer(impl_->hwnd, static_cast<UINT_PTR>(t->id));
+    for (const auto& t : impl_->timers.all()) KillTimer(impl_->hwnd, static_cast<UINT_PTR>(t->id));
     SetWindowLongPtrW(impl_->hwnd, GWLP_USERDATA, 0);
     DestroyWindow(impl_->hwnd);
   }
@@ -184,20 +140,14 @@ Loop::~Loop() {
 }
 
 Loop::TimerId Loop::add_timer(std::uint32_t interval_ms, std::function<void()> fn) {
-  auto t = std::make_unique<Timer>();
-  t->id = impl_->next_id++;
-  t->interval_ms = interval_ms;
-  t->fn = std::move(fn);
-  const TimerId id = t->id;
+  const TimerId id = impl_->timers.add(interval_ms, std::move(fn)).id;
   SetTimer(impl_->hwnd, static_cast<UINT_PTR>(id), interval_ms, nullptr);
-  impl_->timers.push_back(std::move(t));
   return id;
 }
 
 void Loop::enable_timer(TimerId id, bool enabled) {
-  Timer* t = impl_->find(id);
-  if (t == nullptr || t->enabled == enabled) return;
-  t->enabled = enabled;
+  detail::Timer* t = impl_->timers.set_enabled(id, enabled);
+  if (t == nullptr) return;
   if (enabled) {
     SetTimer(impl_->hwnd, static_cast<UINT_PTR>(id), t->interval_ms, nullptr);  // a fresh interval
   } else {
@@ -205,10 +155,7 @@ void Loop::enable_timer(TimerId id, bool enabled) {
   }
 }
 
-bool Loop::timer_enabled(TimerId id) const {
-  const Timer* t = impl_->find(id);
-  return t != nullptr && t->enabled;
-}
+bool Loop::timer_enabled(TimerId id) const { return impl_->timers.enabled(id); }
 
 void Loop::add_poller(std::function<void()> fn) { impl_->pollers.push_back(std::move(fn)); }
 
