@@ -201,12 +201,8 @@ int run_exchange(Transport& t, Link& link, const ExchangeRequest& r, ResponseSin
 
 int run_plain_exchange(Transport& t, Link& link, const char* ip, int port, const char* request,
                        int length, char* response) {
-  link = Link{};
-  if (ip == nullptr) return kConnectFailed;
-  link.sock = t.sock_connect(ip, port);
-  if (link.sock < 0) return kConnectFailed;
-  link.ssl = t.ssl_start_client(&link.sock);
-  if (link.ssl == 0) return kSslFailed;
+  // Connected as the step-by-step link connects: SSL_StartClient.
+  if (const int connected = server_connect(t, link, ip, port); connected != 1) return connected;
 
   int code = 0;
   ReceiveBlock block;

@@ -1,3 +1,5 @@
+#include "platform/common/socket_common.h"
+
 #include "platform/socket.h"
 
 namespace pink::net {
@@ -31,6 +33,12 @@ std::optional<std::uint32_t> parse_ipv4(std::string_view text) {
   }
   if (pos != text.size()) return std::nullopt;
   return value;
+}
+
+std::optional<std::uint32_t> detail::address_of(std::string_view ipv4, std::string* error_text) {
+  auto address = parse_ipv4(ipv4);
+  if (!address && error_text) *error_text = "not a dotted IPv4 address: " + std::string(ipv4);
+  return address;
 }
 
 }  // namespace pink::net

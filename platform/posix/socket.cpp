@@ -14,6 +14,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "platform/common/socket_common.h"
+
 namespace pink::net {
 namespace {
 
@@ -152,9 +154,8 @@ int last_error() { return errno; }
 
 std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port, std::uint32_t timeout_ms,
                                 std::string* error_text) {
-  const auto address = parse_ipv4(ipv4);
+  const auto address = detail::address_of(ipv4, error_text);
   if (!address) {
-    if (error_text) *error_text = "not a dotted IPv4 address: " + std::string(ipv4);
     errno = EINVAL;
     return nullptr;
   }
@@ -189,11 +190,8 @@ std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port, std::
 }
 
 std::unique_ptr<Listener> listen(std::string_view ipv4, std::uint16_t port, std::string* error_text) {
-  const auto address = parse_ipv4(ipv4);
-  if (!address) {
-    if (error_text) *error_text = "not a dotted IPv4 address: " + std::string(ipv4);
-    return nullptr;
-  }
+  const auto address = detail::address_of(ipv4, error_text);
+  if (!address) return nullptr;
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     set_error(error_text, "socket", errno);

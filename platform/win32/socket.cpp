@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "platform/common/socket_common.h"
+
 namespace pink::net {
 namespace {
 
@@ -127,9 +129,8 @@ int last_error() { return WSAGetLastError(); }
 
 std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port, std::uint32_t timeout_ms,
                                 std::string* error_text) {
-  const auto address = parse_ipv4(ipv4);
+  const auto address = detail::address_of(ipv4, error_text);
   if (!address) {
-    if (error_text) *error_text = "not a dotted IPv4 address: " + std::string(ipv4);
     WSASetLastError(WSAEINVAL);
     return nullptr;
   }
@@ -169,11 +170,8 @@ std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port, std::
 // No SO_REUSEADDR here: on Windows it would let another socket take over a
 // port that is in use, and a closed port can be bound again without it.
 std::unique_ptr<Listener> listen(std::string_view ipv4, std::uint16_t port, std::string* error_text) {
-  const auto address = parse_ipv4(ipv4);
-  if (!address) {
-    if (error_text) *error_text = "not a dotted IPv4 address: " + std::string(ipv4);
-    return nullptr;
-  }
+  const auto address = detail::address_of(ipv4, error_text);
+  if (!address) return nullptr;
   const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) {
     set_error(error_text, "socket", WSAGetLastError());
