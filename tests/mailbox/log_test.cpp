@@ -9,13 +9,7 @@ namespace pink::mailbox {
 namespace {
 
 TEST(LogLine, ExactFormat) {
-  clock::LocalTime t;
-  t.year = 2012;
-  t.month = 1;
-  t.day = 20;
-  t.hour = 9;
-  t.minute = 15;
-  t.second = 2;
+  clock::LocalTime t{.year = 2012, .month = 1, .day = 20, .hour = 9, .minute = 15, .second = 2};
   EXPECT_EQ(format_log_line("1 Port-3", t), "\"1 Port-3 2012-01-20 09:15:02\"\r\n");
   t.hour = 23;
   t.month = 12;

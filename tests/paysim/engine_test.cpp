@@ -57,189 +57,167 @@ Script basic() {
   return s;
 }
 
+// The basic script with one of its misbehaviours switched on.
+Script basic_with(bool Script::*misbehaviour) {
+  Script s = basic();
+  s.*misbehaviour = true;
+  return s;
+}
+
+// An exchange that has started (its ENQ is out), driven by the terminal's
+// side, with the trace of everything it did.
+struct Session {
+  Exchange ex;
+  Trace t;
+
+  explicit Session(const Script& script) : ex(script) { t.add(ex.start()); }
+  void receive(const std::string& block) { t.add(ex.on_bytes(bytes(block))); }
+  void idle() { t.add(ex.on_idle()); }
+  void closed() { t.add(ex.on_closed()); }
+  // The terminal sends its request and falls quiet.
+  void request(const std::string& text = "REQ") {
+    receive(text);
+    idle();
+  }
+};
+
 using Steps = std::vector<std::string>;
 
 TEST(PaysimEngine, PlaysTheWholeExchange) {
-  Exchange ex(basic());
-  Trace t;
-  t.add(ex.start());
-  EXPECT_EQ(t.steps, Steps{"S:<ENQ>"});
-  EXPECT_EQ(ex.wait_ms(), 60000u);
-  t.add(ex.on_bytes(bytes("REQ")));
-  t.add(ex.on_bytes(bytes("UEST")));
-  EXPECT_EQ(ex.wait_ms(), 300u);  // the quiet gap ends the request
-  EXPECT_EQ(t.steps.size(), 1u);
-  t.add(ex.on_idle());
-  EXPECT_EQ(ex.requests(), std::vector<std::string>{"REQUEST"});
-  t.add(ex.on_bytes(bytes(kAckByte)));
-  EXPECT_EQ(t.steps, (Steps{"S:<ENQ>", "S:RESPONSE-0910-ABCDEF", "S:<EOT>"}));
-  EXPECT_TRUE(ex.eot_sent());
-  EXPECT_EQ(ex.wait_ms(), 5000u);
-  EXPECT_FALSE(ex.done());
-  t.add(ex.on_closed());
-  EXPECT_TRUE(ex.done());
-  EXPECT_EQ(ex.acks_received(), 1);
-  EXPECT_TRUE(t.logged("<- request (7 bytes): REQUEST"));
-  EXPECT_TRUE(t.logged("<- <ACK>"));
+  Session s(basic());
+  EXPECT_EQ(s.t.steps, Steps{"S:<ENQ>"});
+  EXPECT_EQ(s.ex.wait_ms(), 60000u);
+  s.receive("REQ");
+  s.receive("UEST");
+  EXPECT_EQ(s.ex.wait_ms(), 300u);  // the quiet gap ends the request
+  EXPECT_EQ(s.t.steps.size(), 1u);
+  s.idle();
+  EXPECT_EQ(s.ex.requests(), std::vector<std::string>{"REQUEST"});
+  s.receive(kAckByte);
+  EXPECT_EQ(s.t.steps, (Steps{"S:<ENQ>", "S:RESPONSE-0910-ABCDEF", "S:<EOT>"}));
+  EXPECT_TRUE(s.ex.eot_sent());
+  EXPECT_EQ(s.ex.wait_ms(), 5000u);
+  EXPECT_FALSE(s.ex.done());
+  s.closed();
+  EXPECT_TRUE(s.ex.done());
+  EXPECT_EQ(s.ex.acks_received(), 1);
+  EXPECT_TRUE(s.t.logged("<- request (7 bytes): REQUEST"));
+  EXPECT_TRUE(s.t.logged("<- <ACK>"));
 
   // A terminal that does not close after EOT is closed.
-  Exchange lingering(basic());
-  Trace t2;
-  t2.add(lingering.start());
-  t2.add(lingering.on_bytes(bytes("R")));
-  t2.add(lingering.on_idle());
-  t2.add(lingering.on_bytes(bytes(kAckByte)));
-  t2.add(lingering.on_idle());
-  EXPECT_TRUE(lingering.done());
-  EXPECT_EQ(t2.steps.back(), "C");
+  Session lingering(basic());
+  lingering.request("R");
+  lingering.receive(kAckByte);
+  lingering.idle();
+  EXPECT_TRUE(lingering.ex.done());
+  EXPECT_EQ(lingering.t.steps.back(), "C");
 }
 
 TEST(PaysimEngine, FixedRequestLengthEndsTheRequestWithoutAGap) {
-  Script s = basic();
-  s.request_length = 6;
-  Exchange ex(s);
-  Trace t;
-  t.add(ex.start());
-  t.add(ex.on_bytes(bytes("ABC")));
-  EXPECT_EQ(ex.wait_ms(), 60000u);
-  t.add(ex.on_bytes(bytes("DEFGH")));
-  EXPECT_EQ(ex.requests(), std::vector<std::string>{"ABCDEF"});
-  EXPECT_TRUE(t.logged("2 bytes more, ignored: GH"));
-  EXPECT_EQ(t.steps.back(), "S:RESPONSE-0910-ABCDEF");
+  Script script = basic();
+  script.request_length = 6;
+  Session s(script);
+  s.receive("ABC");
+  EXPECT_EQ(s.ex.wait_ms(), 60000u);
+  s.receive("DEFGH");
+  EXPECT_EQ(s.ex.requests(), std::vector<std::string>{"ABCDEF"});
+  EXPECT_TRUE(s.t.logged("2 bytes more, ignored: GH"));
+  EXPECT_EQ(s.t.steps.back(), "S:RESPONSE-0910-ABCDEF");
 
   // A request that stops short is not answered.
-  Exchange shorter(s);
-  Trace t2;
-  t2.add(shorter.start());
-  t2.add(shorter.on_bytes(bytes("ABC")));
-  t2.add(shorter.on_idle());
-  EXPECT_TRUE(shorter.done());
-  EXPECT_EQ(t2.steps, (Steps{"S:<ENQ>", "C"}));
-  EXPECT_TRUE(t2.logged("3 bytes of 6 bytes"));
+  Session shorter(script);
+  shorter.request("ABC");
+  EXPECT_TRUE(shorter.ex.done());
+  EXPECT_EQ(shorter.t.steps, (Steps{"S:<ENQ>", "C"}));
+  EXPECT_TRUE(shorter.t.logged("3 bytes of 6 bytes"));
 }
 
 TEST(PaysimEngine, RefusalsAndSilence) {
   {
-    Script s = basic();
-    s.nak = true;
-    Exchange ex(s);
-    Trace t;
-    t.add(ex.start());
-    t.add(ex.on_bytes(bytes("REQ")));
-    t.add(ex.on_idle());
-    EXPECT_EQ(t.steps, (Steps{"S:<ENQ>", "S:<NAK>"}));
-    t.add(ex.on_bytes(bytes(kEmByte)));
-    EXPECT_TRUE(ex.em_received());
-    t.add(ex.on_closed());
-    EXPECT_TRUE(ex.done());
+    Session s(basic_with(&Script::nak));
+    s.request();
+    EXPECT_EQ(s.t.steps, (Steps{"S:<ENQ>", "S:<NAK>"}));
+    s.receive(kEmByte);
+    EXPECT_TRUE(s.ex.em_received());
+    s.closed();
+    EXPECT_TRUE(s.ex.done());
   }
   {
-    Script s = basic();
-    s.silent = true;
-    Exchange ex(s);
-    Trace t;
-    t.add(ex.start());
-    t.add(ex.on_bytes(bytes("REQ")));
-    t.add(ex.on_idle());
-    EXPECT_EQ(t.steps, Steps{"S:<ENQ>"});
-    EXPECT_EQ(ex.wait_ms(), 60000u);
-    t.add(ex.on_bytes(bytes("\x19\x19\x19\x19")));
-    EXPECT_TRUE(ex.em_received());
-    t.add(ex.on_idle());
-    EXPECT_EQ(t.steps, (Steps{"S:<ENQ>", "C"}));
+    Session s(basic_with(&Script::silent));
+    s.request();
+    EXPECT_EQ(s.t.steps, Steps{"S:<ENQ>"});
+    EXPECT_EQ(s.ex.wait_ms(), 60000u);
+    s.receive("\x19\x19\x19\x19");
+    EXPECT_TRUE(s.ex.em_received());
+    s.idle();
+    EXPECT_EQ(s.t.steps, (Steps{"S:<ENQ>", "C"}));
   }
   {
-    Script s = basic();
-    s.nak_byte_as_response = true;
-    Exchange ex(s);
-    Trace t;
-    t.add(ex.start());
-    t.add(ex.on_bytes(bytes("REQ")));
-    t.add(ex.on_idle());
-    EXPECT_EQ(t.steps, (Steps{"S:<ENQ>", "S:<NAK>"}));
+    Session s(basic_with(&Script::nak_byte_as_response));
+    s.request();
+    EXPECT_EQ(s.t.steps, (Steps{"S:<ENQ>", "S:<NAK>"}));
     // The terminal gives up with EM instead of an ACK.
-    t.add(ex.on_bytes(bytes(kEmByte)));
-    EXPECT_TRUE(ex.done());
-    EXPECT_TRUE(ex.em_received());
-    EXPECT_FALSE(ex.eot_sent());
+    s.receive(kEmByte);
+    EXPECT_TRUE(s.ex.done());
+    EXPECT_TRUE(s.ex.em_received());
+    EXPECT_FALSE(s.ex.eot_sent());
   }
   {
-    Script s = basic();
-    s.close_early = true;
-    Exchange ex(s);
-    Trace t;
-    t.add(ex.start());
-    EXPECT_EQ(t.steps, (Steps{"S:<ENQ>", "C"}));
-    EXPECT_TRUE(ex.done());
+    Session s(basic_with(&Script::close_early));
+    EXPECT_EQ(s.t.steps, (Steps{"S:<ENQ>", "C"}));
+    EXPECT_TRUE(s.ex.done());
   }
 }
 
 TEST(PaysimEngine, ShortBlockTwoResponsesAndNoEot) {
-  Script s = basic();
-  s.short_block = "SHORT";
-  s.two_responses = true;
-  s.second_response = "SECOND-RESPONSE";
-  s.no_eot = true;
-  Exchange ex(s);
-  Trace t;
-  t.add(ex.start());
-  t.add(ex.on_bytes(bytes("REQ")));
-  t.add(ex.on_idle());
-  t.add(ex.on_bytes(bytes(kAckByte)));
-  t.add(ex.on_bytes(bytes(kAckByte)));
-  EXPECT_EQ(t.steps, (Steps{"S:<ENQ>", "S:SHORT", "P", "S:RESPONSE-0910-ABCDEF", "S:SECOND-RESPONSE"}));
-  EXPECT_EQ(ex.responses_sent(), 2);
-  EXPECT_EQ(ex.acks_received(), 2);
-  EXPECT_FALSE(ex.eot_sent());
-  EXPECT_TRUE(t.logged("not sending EOT"));
+  Script script = basic();
+  script.short_block = "SHORT";
+  script.two_responses = true;
+  script.second_response = "SECOND-RESPONSE";
+  script.no_eot = true;
+  Session s(script);
+  s.request();
+  s.receive(kAckByte);
+  s.receive(kAckByte);
+  EXPECT_EQ(s.t.steps, (Steps{"S:<ENQ>", "S:SHORT", "P", "S:RESPONSE-0910-ABCDEF", "S:SECOND-RESPONSE"}));
+  EXPECT_EQ(s.ex.responses_sent(), 2);
+  EXPECT_EQ(s.ex.acks_received(), 2);
+  EXPECT_FALSE(s.ex.eot_sent());
+  EXPECT_TRUE(s.t.logged("not sending EOT"));
   // The terminal's wait expires: EM, then it closes.
-  t.add(ex.on_bytes(bytes(kEmByte)));
-  t.add(ex.on_closed());
-  EXPECT_TRUE(ex.done());
-  EXPECT_TRUE(ex.em_received());
+  s.receive(kEmByte);
+  s.closed();
+  EXPECT_TRUE(s.ex.done());
+  EXPECT_TRUE(s.ex.em_received());
 
   // Without a second text the first response goes out twice.
-  Script again = basic();
-  again.two_responses = true;
-  Exchange ex2(again);
-  Trace t2;
-  t2.add(ex2.start());
-  t2.add(ex2.on_bytes(bytes("REQ")));
-  t2.add(ex2.on_idle());
-  t2.add(ex2.on_bytes(bytes(kAckByte)));
-  t2.add(ex2.on_bytes(bytes(kAckByte)));
-  EXPECT_EQ(t2.steps,
+  Session again(basic_with(&Script::two_responses));
+  again.request();
+  again.receive(kAckByte);
+  again.receive(kAckByte);
+  EXPECT_EQ(again.t.steps,
             (Steps{"S:<ENQ>", "S:RESPONSE-0910-ABCDEF", "S:RESPONSE-0910-ABCDEF", "S:<EOT>"}));
 }
 
 TEST(PaysimEngine, SecondEnqAsksForTheRequestAgain) {
-  Script s = basic();
-  s.enq_twice = true;
-  Exchange ex(s);
-  Trace t;
-  t.add(ex.start());
-  t.add(ex.on_bytes(bytes("REQ")));
-  t.add(ex.on_idle());
-  EXPECT_EQ(t.steps, (Steps{"S:<ENQ>", "S:<ENQ>"}));
-  t.add(ex.on_bytes(bytes("REQ")));
-  t.add(ex.on_idle());
-  EXPECT_EQ(ex.requests(), (std::vector<std::string>{"REQ", "REQ"}));
-  EXPECT_TRUE(t.logged("the request came again unchanged"));
-  EXPECT_EQ(t.steps.back(), "S:RESPONSE-0910-ABCDEF");
+  Session s(basic_with(&Script::enq_twice));
+  s.request();
+  EXPECT_EQ(s.t.steps, (Steps{"S:<ENQ>", "S:<ENQ>"}));
+  s.request();
+  EXPECT_EQ(s.ex.requests(), (std::vector<std::string>{"REQ", "REQ"}));
+  EXPECT_TRUE(s.t.logged("the request came again unchanged"));
+  EXPECT_EQ(s.t.steps.back(), "S:RESPONSE-0910-ABCDEF");
 }
 
 TEST(PaysimEngine, AcknowledgementMustHaveTheScriptedLength) {
   auto run = [](bool ack4, const std::vector<std::string>& blocks, bool idle_after) {
-    Script s = basic();
-    s.ack4 = ack4;
-    Exchange ex(s);
-    Trace t;
-    t.add(ex.start());
-    t.add(ex.on_bytes(bytes("REQ")));
-    t.add(ex.on_idle());
-    for (const auto& b : blocks) t.add(ex.on_bytes(bytes(b)));
-    if (idle_after) t.add(ex.on_idle());
-    return ex.eot_sent();
+    Script script = basic();
+    script.ack4 = ack4;
+    Session s(script);
+    s.request();
+    for (const auto& b : blocks) s.receive(b);
+    if (idle_after) s.idle();
+    return s.ex.eot_sent();
   };
   EXPECT_TRUE(run(true, {"\x06\x06\x06\x06"}, false));
   EXPECT_TRUE(run(true, {"\x06\x06", "\x06\x06"}, false));  // in two blocks

@@ -13,19 +13,9 @@ namespace pink {
 namespace {
 
 TEST(Clock, DateTimeTextIsZeroPadded) {
-  clock::LocalTime t;
-  t.year = 2012;
-  t.month = 3;
-  t.day = 7;
-  t.hour = 4;
-  t.minute = 5;
-  t.second = 9;
+  clock::LocalTime t{.year = 2012, .month = 3, .day = 7, .hour = 4, .minute = 5, .second = 9};
   EXPECT_EQ(clock::format_datetime(t), "2012-03-07 04:05:09");
-  t.month = 12;
-  t.day = 31;
-  t.hour = 23;
-  t.minute = 59;
-  t.second = 59;
+  t = {.year = 2012, .month = 12, .day = 31, .hour = 23, .minute = 59, .second = 59};
   EXPECT_EQ(clock::format_datetime(t), "2012-12-31 23:59:59");
 }
 

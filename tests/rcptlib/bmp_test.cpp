@@ -18,14 +18,10 @@ using testing::put32;
 using testing::Rgb;
 
 Picture sample(int w, int h, int bpp) {
-  Picture p(w, h, bpp);
-  if (bpp <= 8) p.palette = testing::grey_palette(1 << bpp);
-  std::uint32_t v = 12345;
-  for (auto& px : p.pixels) {
+  return testing::noise(w, h, bpp, [v = std::uint32_t{12345}]() mutable {
     v = v * 1103515245u + 12345u;
-    px = (v >> 8) & (bpp <= 8 ? (1u << bpp) - 1 : 0xFFFFFFu);
-  }
-  return p;
+    return v >> 8;
+  });
 }
 
 BmpError read(const std::vector<std::uint8_t>& file) {

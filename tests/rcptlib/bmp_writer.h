@@ -153,4 +153,15 @@ inline std::vector<Rgb> grey_palette(int entries) {
   return pal;
 }
 
+// A picture of noise: a grey palette up to 8 bits, and pixels drawn from
+// `next` (any source of 32-bit values), cut to what the depth holds.
+template <class Next>
+Picture noise(std::int32_t w, std::int32_t h, int bpp, Next next) {
+  Picture p(w, h, bpp);
+  if (bpp <= 8) p.palette = grey_palette(1 << bpp);
+  const std::uint32_t mask = bpp <= 8 ? (1u << bpp) - 1 : 0xFFFFFFu;
+  for (auto& px : p.pixels) px = static_cast<std::uint32_t>(next()) & mask;
+  return p;
+}
+
 }  // namespace pink::rcptlib::testing

@@ -21,13 +21,7 @@ using testing::put16;
 using testing::put32;
 using testing::Rgb;
 
-Picture filled(int w, int h, int bpp, unsigned seed) {
-  Picture p(w, h, bpp);
-  if (bpp <= 8) p.palette = testing::grey_palette(1 << bpp);
-  std::mt19937 rng(seed);
-  for (auto& px : p.pixels) px = rng() & (bpp <= 8 ? (1u << bpp) - 1 : 0xFFFFFFu);
-  return p;
-}
+Picture filled(int w, int h, int bpp, unsigned seed) { return testing::noise(w, h, bpp, std::mt19937(seed)); }
 
 // Valid files of every kind the reader takes.
 std::vector<std::vector<std::uint8_t>> valid_files() {

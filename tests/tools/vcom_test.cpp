@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/comm.h"
+#include "tests/tools/listening.h"
 #include "tools/testkit/testkit.h"
 #include "tools/testkit/vport.h"
 
@@ -88,17 +89,10 @@ TEST(VcomTool, CommsendFindsThePortHeld) {
 
 TEST(VcomTool, ListensUntilStopped) {
   Process vcom(program("vcom"), {"COM64", "--listen"});
-  ASSERT_TRUE(wait_until([&] { return vcom.out().find('\n') != std::string::npos; }, 10000));
-  const std::string out = vcom.out();
-  const std::string path = out.substr(0, out.find('\n'));
-  ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+  std::string path;
+  ASSERT_NO_FATAL_FAILURE(take_device_path(vcom, path));
 
-  RunOptions at;
-  at.env["PINK_COM64"] = path;
-  auto r = run(program("commsend"), {"COM64", "PING\r\n"}, at);
-  EXPECT_EQ(r.exit_code, 0) << r.err;
-  r = run(program("commsend"), {"COM64", "PONG"}, at);
-  EXPECT_EQ(r.exit_code, 0) << r.err;
+  send_ping_pong("COM64", path);
   EXPECT_TRUE(wait_until([&] { return vcom.out().find("PONG") != std::string::npos; }, 10000));
 
   EXPECT_EQ(vcom.terminate(), 0);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/socket.h"
+#include "tests/tools/listening.h"
 #include "tests/vprinter/streams.h"
 #include "tools/testkit/testkit.h"
 
@@ -131,16 +132,10 @@ TEST(VprinterTool, DecodesACaptureFile) {
 TEST(VprinterTool, ListensOnAPortUntilStopped) {
   TempDir dir;
   testkit::Process vprinter(program("vprinter"), {"COM83", "--listen", "--out", dir.file("out")});
-  ASSERT_TRUE(testkit::wait_until([&] { return vprinter.out().find('\n') != std::string::npos; }, 10000));
-  const std::string path = vprinter.out().substr(0, vprinter.out().find('\n'));
-  ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+  std::string path;
+  ASSERT_NO_FATAL_FAILURE(testkit::take_device_path(vprinter, path));
 
-  RunOptions at;
-  at.env["PINK_COM83"] = path;
-  auto r = run(program("commsend"), {"COM83", "PING\r\n"}, at);
-  EXPECT_EQ(r.exit_code, 0) << r.err;
-  r = run(program("commsend"), {"COM83", "PONG"}, at);
-  EXPECT_EQ(r.exit_code, 0) << r.err;
+  testkit::send_ping_pong("COM83", path);
 
   EXPECT_EQ(vprinter.terminate(), 0) << vprinter.err();
   EXPECT_EQ(vprinter.out(), path + "\nTEXT PING\nTEXT PONG<NO LINE END>\n");
