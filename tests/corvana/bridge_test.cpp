@@ -114,68 +114,57 @@ TEST(CorvanaBridgeRun, JobsStartAndEndOnlyRestartTheLibrary) {
   }
 }
 
-TEST(CorvanaBridgeRun, StartStateMustBeExactlyStart) {
-  for (const char* state : {"Start", "", "start ", "End"}) {
+// Failures before the link is up: nothing to drop. The start state is read
+// before anything is written; every later failure follows the start writes.
+TEST(CorvanaBridgeRun, FailuresWithoutALink) {
+  struct Case {
+    const char* line = "C/10.1.2.3/7000";
+    const char* state = "start";
+    const char* request = "AB12";
+    std::int32_t connect = 1;
+    int fail_call = 0;  // the library call that fails as a missing library does
+    const char* error;
+    std::size_t calls = 0;
+  };
+  const Case cases[] = {
+      {.state = "Start", .error = "시작 상태 오류"}, {.state = "start ", .error = "시작 상태 오류"},
+      {.state = "", .error = "시작 상태 오류"},      {.line = "", .error = "시작 초기값 Null 오류"},
+      {.line = "X/10.1.2.3/7000", .error = "시작 초기값 작업 구분 오류"},
+      {.line = "c/10.1.2.3/7000", .error = "시작 초기값 작업 구분 오류"},
+      // Too few parts, or a port that is no 16-bit number: an unexpected
+      // failure in step 2, before the library is touched.
+      {.line = "S/10.1.2.3", .error = "System 오류 : 2"}, {.line = "E/10.1.2.3/65000", .error = "System 오류 : 2"},
+      {.request = "", .error = "전문 생성 오류"},
+      {.connect = -1, .error = "Connect Socket 오류", .calls = 2},
+      {.connect = -2, .error = "Connect SSL 오류", .calls = 2},
+      {.connect = 0, .error = "Connect SSL 오류", .calls = 2},
+      // A library that cannot be loaded fails at the first call into it.
+      {.fail_call = 1, .error = "System 오류 : 5", .calls = 1},
+      {.line = "S/10.1.2.3/7000", .fail_call = 1, .error = "System 오류 : 3", .calls = 1},
+      {.line = "E/10.1.2.3/7000", .fail_call = 1, .error = "System 오류 : 3", .calls = 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.line) + " / " + c.state + " / " + c.request);
     Exchange r;
-    r.mb.set(mailbox::kFloyd, kStateKey, state);
-    EXPECT_EQ(r.go(), 1);
-    EXPECT_EQ(r.writes(), failure_writes("시작 상태 오류")) << state;
-    EXPECT_TRUE(r.net.calls.empty());
-  }
-}
-
-TEST(CorvanaBridgeRun, CommandLineFaults) {
-  {
-    Exchange r;
-    expect_failure(r, r.go(""), "시작 초기값 Null 오류");
-  }
-  for (const char* job : {"X/10.1.2.3/7000", "c/10.1.2.3/7000", "/10.1.2.3/7000"}) {
-    Exchange r;
-    expect_failure(r, r.go(job), "시작 초기값 작업 구분 오류");
-    EXPECT_TRUE(r.net.calls.empty());
-  }
-  // Too few parts, or a port that is no 16-bit number: an unexpected failure
-  // in step 2, before the library is touched.
-  for (const char* line : {"C", "S/10.1.2.3", "C/10.1.2.3/port", "E/10.1.2.3/65000"}) {
-    Exchange r;
-    expect_failure(r, r.go(line), "System 오류 : 2");
-    EXPECT_TRUE(r.net.calls.empty()) << line;
-  }
-}
-
-TEST(CorvanaBridgeRun, EmptyRequestIsNotSent) {
-  Exchange r;
-  r.mb.set(mailbox::kFloyd, kTextKey, "");
-  expect_failure(r, r.go(), "전문 생성 오류");
-  EXPECT_TRUE(r.net.calls.empty());
-}
-
-TEST(CorvanaBridgeRun, MissingLibraryFailsAtItsFirstCall) {
-  for (const auto& [line, error] : {std::pair{"C/10.1.2.3/7000", "System 오류 : 5"},
-                                    std::pair{"S/10.1.2.3/7000", "System 오류 : 3"},
-                                    std::pair{"E/10.1.2.3/7000", "System 오류 : 3"}}) {
-    Exchange r;
-    r.net.fail_call = 1;
-    expect_failure(r, r.go(line), error);
-    EXPECT_EQ(r.net.calls.size(), 1u) << "no EM, no close before the link";
-  }
-}
-
-TEST(CorvanaBridgeRun, ConnectFailuresLeaveTheLinkAlone) {
-  for (const auto& [result, error] :
-       {std::pair{-1, "Connect Socket 오류"}, std::pair{-2, "Connect SSL 오류"},
-        std::pair{0, "Connect SSL 오류"}}) {
-    Exchange r;
-    r.net.connect_result = result;
-    expect_failure(r, r.go(), error);
-    EXPECT_EQ(r.net.calls.back(), "ServerConnect 10.1.2.3 7000");
+    r.mb.set(mailbox::kFloyd, kStateKey, c.state);
+    r.mb.set(mailbox::kFloyd, kTextKey, c.request);
+    r.net.connect_result = c.connect;
+    r.net.fail_call = c.fail_call;
+    EXPECT_EQ(r.go(c.line), 1);
+    const bool started = std::string_view(c.state) == "start";
+    EXPECT_EQ(r.writes(), (started ? kStartWrites : Strings{}) + failure_writes(c.error));
+    EXPECT_EQ(r.bridge.error_text(), text::utf8_to_cp949(c.error));
+    EXPECT_EQ(r.net.calls.size(), c.calls);
+    EXPECT_TRUE(r.net.sent.empty());
   }
 }
 
 TEST(CorvanaBridgeRun, ExchangeFaultsDropTheLink) {
+  using Blocks = std::deque<ScriptedNetwork::Block>;
+  auto enq_and = [](std::string block) { return Blocks{{"\x05", {}}, {std::move(block), {}}}; };
   struct Case {
     const char* name;
-    std::deque<ScriptedNetwork::Block> blocks;
+    Blocks blocks;
     std::deque<std::int32_t> sends;
     const char* error;
   };
@@ -187,34 +176,19 @@ TEST(CorvanaBridgeRun, ExchangeFaultsDropTheLink) {
       {"request sent as 0 bytes", {{"\x05", {}}}, {0}, "전문 전송 오류 : 0"},
       {"no response", {{"\x05", {}}}, {}, "전문 전송 확인 오류 : 0"},
       {"receive failed", {{"\x05", {}}, {"", -1}}, {}, "전문 전송 확인 오류 : -1"},
-      {"blank response", {{"\x05", {}}, {"    ", {}}}, {}, "전문 해석 데이타 널(NULL) 오류"},
-      {"zero first byte", {{"\x05", {}}, {std::string("\0ABC", 4), {}}}, {},
-       "전문 해석 데이타 널(NULL) 오류"},
-      {"NAK", {{"\x05", {}}, {"\x15", {}}}, {}, "전문 해석 망 데이타 손실 오류"},
-      {"unknown type", {{"\x05", {}}, {response("0200", bitmap_of({3}), "100000"), {}}}, {},
-       "전문 해석 종류 오류 : 0200"},
-      {"short response", {{"\x05", {}}, {"ISO0123", {}}}, {}, "전문 해석 종류 오류 : "},
-      {"unknown deal", {{"\x05", {}}, {response("0910", bitmap_of({3}), "120000"), {}}}, {},
-       "전문 해석 거래 종류 오류"},
-      {"short bitmap", {{"\x05", {}}, {response("9910", "200000000000000", ""), {}}}, {},
-       "전문 해석 자릿수 오류"},
-      {"bytes behind the fields", {{"\x05", {}}, {cf + "0", {}}}, {}, "전문 해석 결과값 오류"},
-      {"bit 2 set",
-       {{"\x05", {}}, {response("0910", bitmap_of({2, 3, 39}), "1041111000000000"), {}}},
-       {},
+      {"blank response", enq_and("    "), {}, "전문 해석 데이타 널(NULL) 오류"},
+      {"NAK", enq_and("\x15"), {}, "전문 해석 망 데이타 손실 오류"},
+      {"unknown type", enq_and(response("0200", bitmap_of({3}), "100000")), {}, "전문 해석 종류 오류 : 0200"},
+      {"short response", enq_and("ISO0123"), {}, "전문 해석 종류 오류 : "},
+      {"unknown deal", enq_and(response("0910", bitmap_of({3}), "120000")), {}, "전문 해석 거래 종류 오류"},
+      {"short bitmap", enq_and(response("9910", "200000000000000", "")), {}, "전문 해석 자릿수 오류"},
+      {"bytes behind the fields", enq_and(cf + "0"), {}, "전문 해석 결과값 오류"},
+      {"bit 2 set", enq_and(response("0910", bitmap_of({2, 3, 39}), "1041111000000000")), {},
        "전문 해석 결과값 오류"},
-      {"field past the end",
-       {{"\x05", {}}, {response("0910", bitmap_of({3, 4}), "100000000"), {}}},
-       {},
-       "System 오류 : 16"},
-      {"prefix not a number",
-       {{"\x05", {}}, {response("0910", bitmap_of({3, 35}), "100000AB"), {}}},
-       {},
-       "System 오류 : 16"},
-      {"ACK not sent", {{"\x05", {}}, {cf, {}}}, {100, 0}, "최종 응답 송신 오류 : 0"},
-      {"no EOT in the wait", {{"\x05", {}}, {cf, {}}}, {}, "최종 응답 수신 오류 : 0"},
-      {"ENQ instead of EOT", {{"\x05", {}}, {cf, {}}, {"\x05", {}}}, {},
-       "최종 응답 수신 오류 : 1"},
+      {"field past the end", enq_and(response("0910", bitmap_of({3, 4}), "100000000")), {}, "System 오류 : 16"},
+      {"ACK not sent", enq_and(cf), {100, 0}, "최종 응답 송신 오류 : 0"},
+      {"no EOT in the wait", enq_and(cf), {}, "최종 응답 수신 오류 : 0"},
+      {"ENQ instead of EOT", {{"\x05", {}}, {cf, {}}, {"\x05", {}}}, {}, "최종 응답 수신 오류 : 1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -246,16 +220,9 @@ TEST(CorvanaBridgeRun, StepMarkerNamesTheStepOfAnUnexpectedFailure) {
   }
 }
 
-// A mailbox whose reads or writes of one key fail once.
+// A mailbox whose writes of one key fail once.
 struct FailingMailbox : mailbox::testing::MapMailbox {
-  std::string fail_get, fail_put;
-  std::string get(std::string_view s, std::string_view k) override {
-    if (k == fail_get) {
-      fail_get.clear();
-      throw Failure(Err::PermissionDenied);
-    }
-    return MapMailbox::get(s, k);
-  }
+  std::string fail_put;
   void put(std::string_view s, std::string_view k, std::string_view v) override {
     if (k == fail_put) {
       fail_put.clear();
@@ -265,23 +232,9 @@ struct FailingMailbox : mailbox::testing::MapMailbox {
   }
 };
 
-TEST(CorvanaBridgeRun, MailboxFailuresAreUnexpectedFailuresOfTheirStep) {
-  for (const auto& [get_key, marker] :
-       {std::pair{kStateKey, 1}, std::pair{kTextKey, 4}}) {
-    FailingMailbox mb;
-    ScriptedNetwork net;
-    mb.set(mailbox::kFloyd, kStateKey, "start");
-    mb.set(mailbox::kFloyd, kTextKey, "AB12");
-    mb.fail_get = std::string(get_key);
-    Bridge bridge(net, mb);
-    EXPECT_EQ(bridge.run("C/10.1.2.3/7000"), 1);
-    EXPECT_EQ(text::cp949_to_utf8(mb.value(mailbox::kFloyd, kErrorKey)),
-              "System 오류 : " + std::to_string(marker));
-    EXPECT_EQ(mb.value(mailbox::kFloyd, kStateKey), "End");
-  }
-
-  // The result cannot be written after the link was closed: reported as a
-  // failure of step 23, without EM or a second close on the closed link.
+TEST(CorvanaBridgeRun, ResultThatCannotBeWrittenIsAFailureOfTheLastStep) {
+  // Reported as a failure of step 23, without EM or a second close on the
+  // link that is closed already.
   FailingMailbox mb;
   ScriptedNetwork net;
   mb.set(mailbox::kFloyd, kStateKey, "start");
@@ -291,8 +244,9 @@ TEST(CorvanaBridgeRun, MailboxFailuresAreUnexpectedFailuresOfTheirStep) {
   Bridge bridge(net, mb);
   EXPECT_EQ(bridge.run("C/10.1.2.3/7000"), 1);
   EXPECT_EQ(text::cp949_to_utf8(mb.value(mailbox::kFloyd, kErrorKey)), "System 오류 : 23");
-  EXPECT_EQ(net.calls.back(), "ServerClose");
+  EXPECT_EQ(mb.value(mailbox::kFloyd, kStateKey), "End");
   EXPECT_EQ(std::count(net.calls.begin(), net.calls.end(), "ServerClose"), 1);
+  EXPECT_EQ(net.calls.back(), "ServerClose");
   EXPECT_EQ(net.sent, (Strings{kMessage, "\x06"}));
   EXPECT_EQ(mb.value(mailbox::kFloyd, kTextKey), "");
 }
@@ -305,14 +259,6 @@ TEST(CorvanaBridgeRun, OverlongRequestIsRefusedBeforeItIsSent) {
   // The checksum covered all of it; the message with "004" and the digits
   // does not fit a 16-bit length and is never handed to the library.
   EXPECT_EQ(r.net.sent, (Strings{"\x19"}));
-}
-
-TEST(CorvanaBridgeRun, ErrorTextsAreWrittenInCp949) {
-  Exchange r;
-  r.mb.set(mailbox::kFloyd, kStateKey, "");
-  r.go();
-  EXPECT_EQ(r.mb.value(mailbox::kFloyd, kErrorKey), "\xBD\xC3\xC0\xDB \xBB\xF3\xC5\xC2 \xBF\xC0\xB7\xF9");
-  EXPECT_EQ(fault_text(Fault::StartState), r.mb.value(mailbox::kFloyd, kErrorKey));
 }
 
 }  // namespace

@@ -28,31 +28,28 @@ struct ProgramRun {
 };
 
 TEST(CorvanaBridgeProgram, FailuresEndWithEndAndTheErrorText) {
-  {
+  struct Case {
+    const char* state;
+    std::vector<std::string> args;
+    const char* error;
+  };
+  const Case cases[] = {{"Start", {"C/127.0.0.1/7000"}, "시작 상태 오류"},
+                        {"start", {}, "시작 초기값 Null 오류"},
+                        {"start", {"Q/127.0.0.1/7000"}, "시작 초기값 작업 구분 오류"},
+                        {"start", {"C/127.0.0.1/seven"}, "System 오류 : 2"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error);
     ProgramRun p;
-    p.set("corvana_state", "Start");
+    p.set("corvana_state", c.state);
     p.set("corvana_text", "AB1234");
-    const auto r = p.run({"C/127.0.0.1/7000"});
+    p.set("corvana_power", "earlier result");
+    const auto r = p.run(c.args);
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(p.get("corvana_state"), "End");
-    EXPECT_EQ(p.get("corvana_error"), "시작 상태 오류");
+    EXPECT_EQ(p.get("corvana_error"), c.error);
     EXPECT_EQ(p.get("corvana_text"), "");
     EXPECT_EQ(p.get("corvana_power"), "");
-    EXPECT_NE(r.err.find("시작 상태 오류"), std::string::npos) << r.err;
-  }
-  for (const auto& [args, error] :
-       {std::pair{std::vector<std::string>{}, "시작 초기값 Null 오류"},
-        std::pair{std::vector<std::string>{"Q/127.0.0.1/7000"}, "시작 초기값 작업 구분 오류"},
-        std::pair{std::vector<std::string>{"C/127.0.0.1/seven"}, "System 오류 : 2"}}) {
-    ProgramRun p;
-    p.set("corvana_state", "start");
-    p.set("corvana_text", "AB1234");
-    p.set("corvana_error", "earlier error");
-    const auto r = p.run(args);
-    EXPECT_EQ(r.exit_code, 1) << error;
-    EXPECT_EQ(p.get("corvana_state"), "End");
-    EXPECT_EQ(p.get("corvana_error"), error);
-    EXPECT_EQ(p.get("corvana_text"), "");
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
   }
 }
 

@@ -28,8 +28,15 @@ struct Resident : KitchenRun {
     set("floyd", "kit_state", "");
     job("kitchen.zor", lines);
     set("floyd", "kit_abc", "Y");
+    // The job is over when "end" is reported and the request flag is back to
+    // "N" (kitfeed writes the flag after the state; a request made before
+    // that would be overwritten).
     ASSERT_TRUE(testkit::wait_until(
-        [&] { return get("floyd", "kit_state") == "end" || !process->running(); }, 10000))
+        [&] {
+          return (get("floyd", "kit_state") == "end" && get("floyd", "kit_abc") == "N") ||
+                 !process->running();
+        },
+        10000))
         << "no end reported";
   }
 };
@@ -96,7 +103,8 @@ TEST(Kitfeed, BadPortFieldsAreJobResultsAndErrorsAreNotCleared) {
   Resident r;
   testkit::VirtualPort port(3);
   r.start("kitfeed");
-  ASSERT_TRUE(testkit::wait_until([&] { return r.get("floyd", "kit_process") == "OP"; }, 5000));
+  // Start-up is over once its last key is written (it also resets "kit_abc").
+  ASSERT_TRUE(testkit::wait_until([&] { return !r.writes_of("kit_text").empty(); }, 5000));
 
   r.submit({"16T0XX", "X"});
   EXPECT_EQ(r.get("floyd", "kit_error"), "syserror");

@@ -21,33 +21,23 @@ namespace {
 
 namespace tk = pink::testkit;
 
-std::string capture_of(const tk::TempDir& dir, const std::string& name) { return dir.read(name); }
-
 TEST(DeviceFile, ParallelPortNamesMapOntoTheEnvironmentOrDevLp) {
   tk::ScopedEnv no_lpt1("PINK_LPT1", std::nullopt);
   tk::ScopedEnv no_lpt3("PINK_LPT3", std::nullopt);
-  EXPECT_EQ(device::resolve("Lpt1:"), "/dev/lp0");
-  EXPECT_EQ(device::resolve("LPT1:"), "/dev/lp0");
-  EXPECT_EQ(device::resolve("lpt1"), "/dev/lp0");
-  EXPECT_EQ(device::resolve("LPT3"), "/dev/lp2");
+  // Anything but LPT<n> with an optional colon is a path as it stands.
+  const std::pair<std::string, std::string> names[] = {
+      {"Lpt1:", "/dev/lp0"}, {"lpt1", "/dev/lp0"}, {"LPT3", "/dev/lp2"}, {"LPT", "LPT"},   {"LPT0", "LPT0"},
+      {"LPT1::", "LPT1::"},  {"xLPT1", "xLPT1"},   {"com1", "com1"},
+      // Names are cp949 inside the suite and UTF-8 for the OS.
+      {text::utf8_to_cp949("/tmp/영수증.prn"), "/tmp/영수증.prn"}};
+  for (const auto& [name, path] : names) EXPECT_EQ(device::resolve(name), path) << name;
   {
     tk::ScopedEnv lpt1("PINK_LPT1", "/var/capture/printer");
     EXPECT_EQ(device::resolve("Lpt1:"), "/var/capture/printer");
-    EXPECT_EQ(device::resolve("LPT1"), "/var/capture/printer");
     EXPECT_EQ(device::resolve("LPT3:"), "/dev/lp2");
   }
-  {
-    tk::ScopedEnv empty("PINK_LPT1", "");
-    EXPECT_EQ(device::resolve("LPT1:"), "/dev/lp0");
-  }
-  // Anything else is a path as it stands.
-  EXPECT_EQ(device::resolve("LPT"), "LPT");
-  EXPECT_EQ(device::resolve("LPT0"), "LPT0");
-  EXPECT_EQ(device::resolve("LPT1::"), "LPT1::");
-  EXPECT_EQ(device::resolve("xLPT1"), "xLPT1");
-  EXPECT_EQ(device::resolve("com1"), "com1");
-  // Names are cp949 inside the suite and UTF-8 for the OS.
-  EXPECT_EQ(device::resolve(text::utf8_to_cp949("/tmp/영수증.prn")), "/tmp/영수증.prn");
+  tk::ScopedEnv empty("PINK_LPT1", "");
+  EXPECT_EQ(device::resolve("LPT1:"), "/dev/lp0");
 }
 
 TEST(DeviceFile, CaptureFileTakesWritesFromTwoHandlesInOrder) {
@@ -65,14 +55,14 @@ TEST(DeviceFile, CaptureFileTakesWritesFromTwoHandlesInOrder) {
   EXPECT_EQ(text.file->write(std::string_view("")), 0);
   text.file.reset();
   raw.file.reset();
-  EXPECT_EQ(capture_of(dir, "lpt1.out"), "one,two,three");
+  EXPECT_EQ(dir.read("lpt1.out"), "one,two,three");
 
   // A later open appends rather than truncating.
   auto again = device::open("LPT1");
   ASSERT_TRUE(again.file);
   EXPECT_EQ(again.file->write(std::string_view("!")), 1);
   again.file.reset();
-  EXPECT_EQ(capture_of(dir, "lpt1.out"), "one,two,three!");
+  EXPECT_EQ(dir.read("lpt1.out"), "one,two,three!");
 }
 
 TEST(DeviceFile, FailuresCarryTheRunTimeNumbers) {
@@ -105,19 +95,16 @@ TEST(DeviceFile, DeviceWithoutPeerOrHeldElsewhereIsUnavailable) {
   const std::string fifo = dir.file("lp");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   // Nobody on the other side of the line.
-  const auto alone = device::open(fifo);
-  EXPECT_FALSE(alone.file);
-  EXPECT_EQ(alone.error, 68);
+  EXPECT_EQ(device::open(fifo).error, 68);
 
   const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
   auto first = device::open(fifo);
   ASSERT_TRUE(first.file) << first.text;
-  // Held by the first handle: a second one is refused ...
+  // Held by the first handle: a second one is refused until the first lets go.
   const auto second = device::open(fifo);
   EXPECT_FALSE(second.file);
   EXPECT_EQ(second.error, 68);
-  // ... until the first lets go.
   first.file.reset();
   EXPECT_TRUE(device::open(fifo).file);
   ::close(reader);
@@ -166,7 +153,6 @@ TEST(DeviceFile, WriteWithoutWindowWaitsUntilEverythingIsTaken) {
   ASSERT_GE(reader, 0);
   auto dev = device::open(fifo);
   ASSERT_TRUE(dev.file) << dev.text;
-
   std::string block(1 << 20, '\0');
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7 + i / 251);
   std::string received;
@@ -175,11 +161,8 @@ TEST(DeviceFile, WriteWithoutWindowWaitsUntilEverythingIsTaken) {
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (received.size() < block.size() && std::chrono::steady_clock::now() < give_up) {
       const ssize_t r = ::read(reader, buf, sizeof buf);
-      if (r > 0) {
-        received.append(buf, static_cast<std::size_t>(r));
-      } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
+      if (r > 0) received.append(buf, static_cast<std::size_t>(r));
+      if (r <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   });
   EXPECT_EQ(dev.file->write(block), static_cast<long>(block.size()));

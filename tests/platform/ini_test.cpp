@@ -101,39 +101,21 @@ TEST(IniText, UpdateRules) {
 }
 
 TEST(IniText, Numbers) {
-  EXPECT_EQ(text::to_int("5", 0), 5);
-  EXPECT_EQ(text::to_int("  42abc", 0), 42);
-  EXPECT_EQ(text::to_int("-12", 0), -12);
-  EXPECT_EQ(text::to_int("+7", 0), 7);
-  EXPECT_EQ(text::to_int("007", 0), 7);
-  EXPECT_EQ(text::to_int("abc", -1), -1);
-  EXPECT_EQ(text::to_int("", 3), 3);
-  EXPECT_EQ(text::to_int("-", 3), 3);
-  EXPECT_EQ(text::to_int("- 5", 3), 3);
-  EXPECT_EQ(text::to_int("99999999999999999999999", 0), LONG_MAX);
-  EXPECT_EQ(text::to_int("-99999999999999999999999", 0), LONG_MIN);
+  const std::pair<const char*, long> numbers[] = {
+      {"5", 5},     {"  42abc", 42}, {"-12", -12}, {"+7", 7},   {"007", 7},
+      {"abc", -1},  {"", -1},        {"-", -1},    {"- 5", -1}, {"99999999999999999999999", LONG_MAX},
+      {"-99999999999999999999999", LONG_MIN}};
+  for (const auto& [digits, value] : numbers) EXPECT_EQ(text::to_int(digits, -1), value) << digits;
 }
 
+// Reading, creating and keeping a settings file through the payment link's
+// start-up is shown in corvanavan's tests; here what only the files show.
 TEST(IniFile, ReadWriteOnDisk) {
   TempDir dir;
   const std::string path = dir.file("corvana.ini");
-
-  // A missing file reads as the fallback, and a write creates it.
-  EXPECT_EQ(read(path, "COMM_PORT", "PORT", "0"), "0");
-  EXPECT_EQ(read_int(path, "COMM_PORT", "PORT", 0), 0);
+  EXPECT_EQ(read_int(path, "COMM_PORT", "PORT", 17), 17);  // no file yet
   ASSERT_TRUE(write(path, "COMM_PORT", "PORT", "1"));
-  EXPECT_EQ(dir.read("corvana.ini"), "[COMM_PORT]\r\nPORT=1\r\n");
   EXPECT_EQ(read_int(path, "comm_port", "port", 0), 1);
-
-  // A later write keeps what the file already holds.
-  dir.write("corvana.ini", "; link\r\n[COMM_PORT]\r\nPORT=5\r\n");
-  EXPECT_EQ(read_int(path, "COMM_PORT", "PORT", 0), 5);
-  ASSERT_TRUE(write(path, "COMM_PORT", "WAIT", "45"));
-  EXPECT_EQ(dir.read("corvana.ini"), "; link\r\n[COMM_PORT]\r\nPORT=5\r\nWAIT=45\r\n");
-  EXPECT_EQ(read_int(path, "COMM_PORT", "WAIT", 0), 45);
-  EXPECT_EQ(read_int(path, "COMM_PORT", "missing", 17), 17);
-  ASSERT_TRUE(write(path, "COMM_PORT", "PORT", "x"));
-  EXPECT_EQ(read_int(path, "COMM_PORT", "PORT", 17), 17);
 
   // A file whose folder is missing is not written, and the folder not made.
   EXPECT_FALSE(write(dir.file("none/corvana.ini"), "COMM_PORT", "PORT", "1"));

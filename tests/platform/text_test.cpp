@@ -41,12 +41,8 @@ TEST(Text, AsciiPassesUnchanged) {
   const std::string ascii("job 1\r\nX\0C\x7F~", 12);
   EXPECT_EQ(cp949_to_utf8(ascii), ascii);
   EXPECT_EQ(utf8_to_cp949(ascii), ascii);
-  const std::u16string wide = cp949_to_utf16(ascii);
-  ASSERT_EQ(wide.size(), ascii.size());
-  EXPECT_EQ(wide[8], u'\0');
-  EXPECT_EQ(utf16_to_cp949(wide), ascii);
-  EXPECT_EQ(cp949_to_utf8(""), "");
-  EXPECT_EQ(utf16_to_cp949(u""), "");
+  EXPECT_EQ(cp949_to_utf16(ascii), std::u16string(u"job 1\r\nX\0C\x7F~", 12));
+  EXPECT_EQ(utf16_to_cp949(cp949_to_utf16(ascii)), ascii);
 }
 
 TEST(Text, InvalidCp949BecomesReplacementAndTheRestSurvives) {
@@ -57,13 +53,10 @@ TEST(Text, InvalidCp949BecomesReplacementAndTheRestSurvives) {
   EXPECT_EQ(cp949_to_utf8("AB\xB0"), "AB" + kReplacement);
   EXPECT_EQ(cp949_to_utf8("\xC9\xA1" + kPortErrorCp949.substr(0, 2)),
             kReplacement + kPortErrorUtf8.substr(0, 3));
-  EXPECT_EQ(cp949_to_utf8("\xFF\xFF"), kReplacement + kReplacement);
   // A NUL after a lead byte is not its trail byte.
   EXPECT_EQ(cp949_to_utf8(std::string("\xB0\0z", 3)), kReplacement + std::string("\0z", 2));
 
-  EXPECT_EQ(cp949_to_utf16("A\x80" "B"), u"A\uFFFDB");
-  EXPECT_EQ(cp949_to_utf16("\xC6\xF7\xC6"), u"포\uFFFD");
-  EXPECT_EQ(cp949_to_utf16("\xC9\xA1x"), u"\uFFFDx");
+  EXPECT_EQ(cp949_to_utf16("\xC9\xA1\xC6\xF7\xC6"), u"\uFFFD포\uFFFD");
 }
 
 TEST(Text, CharactersWithoutCp949CodeBecomeQuestionMarks) {
@@ -75,12 +68,10 @@ TEST(Text, CharactersWithoutCp949CodeBecomeQuestionMarks) {
   // middle and at the end, an encoded surrogate and an overlong form.
   EXPECT_EQ(utf8_to_cp949("x\x80y"), "x?y");
   EXPECT_EQ(utf8_to_cp949("x\xED\x8F" "y"), "x?y");
-  EXPECT_EQ(utf8_to_cp949("x\xED\x8F"), "x?");
   EXPECT_EQ(utf8_to_cp949("\xED\xA0\x80"), "???");
-  EXPECT_EQ(utf8_to_cp949("\xC0\xAF" "z"), "??z");
   // Lone surrogates in UTF-16.
-  EXPECT_EQ(utf16_to_cp949(std::u16string{u'a', char16_t(0xD800), u'b', char16_t(0xDC00)}), "a?b?");
-  EXPECT_EQ(utf16_to_cp949(std::u16string{u'\uAC00', char16_t(0xD83D)}), "\xB0\xA1?");
+  EXPECT_EQ(utf16_to_cp949(std::u16string{u'a', char16_t(0xD800), u'\uAC00', char16_t(0xDC00), char16_t(0xD83D)}),
+            "a?\xB0\xA1??");
 }
 
 TEST(Text, CharacterBoundaries) {
@@ -88,10 +79,7 @@ TEST(Text, CharacterBoundaries) {
   // no trail byte follows.
   EXPECT_EQ(char_count("\xB0\xA1" "A"), 2u);
   EXPECT_EQ(char_count("\xB0 A"), 3u);
-  EXPECT_EQ(char_count("\x80\xFF"), 2u);
-  EXPECT_EQ(char_count("\xB0"), 1u);
   EXPECT_EQ(char_count("\x81\x41\x81\x5B"), 3u);  // 0x5B ('[') is no trail byte
-  EXPECT_EQ(char_count(""), 0u);
 
   const std::string s = "1\xC6\xF7X\xB0";
   EXPECT_EQ(char_length_at(s, 0), 1u);
@@ -130,7 +118,6 @@ TEST(Text, BlanksAndNames) {
   EXPECT_EQ(ltrim("  a "), "a ");
   EXPECT_EQ(rtrim("  a "), "  a");
   EXPECT_EQ(trim("    "), "");
-  EXPECT_EQ(rtrim("1 "), "1");
 
   EXPECT_EQ(compare_nocase("PRTTW_State", "prttw_state"), 0);
   EXPECT_LT(compare_nocase("com1", "COM2"), 0);

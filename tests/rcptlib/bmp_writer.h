@@ -2,7 +2,6 @@
 // top row first, in whichever header layout and row order a test asks for.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -39,7 +38,6 @@ struct Layout {
   bool top_down = false;
   std::uint32_t compression = 0;  // written as given; bit fields add masks after a 40-byte header
   std::optional<std::uint32_t> colours_used;  // default: 0 for a full table, else its size
-  std::optional<std::uint32_t> pixel_offset;  // default: right after the table
 };
 
 inline void put16(std::vector<std::uint8_t>& f, std::size_t at, std::uint32_t v) {
@@ -52,22 +50,17 @@ inline void put32(std::vector<std::uint8_t>& f, std::size_t at, std::uint32_t v)
   put16(f, at + 2, v >> 16);
 }
 
-inline std::size_t row_stride(std::int32_t width, int bpp) {
-  return (static_cast<std::size_t>(width) * bpp + 31) / 32 * 4;
-}
-
 inline std::vector<std::uint8_t> encode(const Picture& p, const Layout& layout = {}) {
   const bool core = layout.header_size == 12;
   const bool masks = layout.compression == 3 && layout.header_size == 40;
   const std::size_t entry = core ? 3 : 4;
   const std::size_t table = p.palette.size() * entry;
   const std::size_t headers = 14 + layout.header_size + (masks ? 12 : 0);
-  const std::size_t offset =
-      layout.pixel_offset.value_or(static_cast<std::uint32_t>(headers + table));
-  const std::size_t stride = row_stride(p.width, p.bpp);
+  const std::size_t offset = headers + table;
+  const std::size_t stride = (static_cast<std::size_t>(p.width) * p.bpp + 31) / 32 * 4;
   const std::size_t data = stride * static_cast<std::size_t>(p.height);
 
-  std::vector<std::uint8_t> f(std::max(headers + table, offset) + data, 0);
+  std::vector<std::uint8_t> f(offset + data, 0);
   f[0] = 'B';
   f[1] = 'M';
   put32(f, 2, static_cast<std::uint32_t>(f.size()));
@@ -85,31 +78,20 @@ inline std::vector<std::uint8_t> encode(const Picture& p, const Layout& layout =
     put16(f, 28, static_cast<std::uint32_t>(p.bpp));
     put32(f, 30, layout.compression);
     put32(f, 34, static_cast<std::uint32_t>(data));
-    put32(f, 38, 2835);
-    put32(f, 42, 2835);
     const bool full = p.bpp <= 8 && p.palette.size() == (std::size_t{1} << p.bpp);
     put32(f, 46,
           layout.colours_used.value_or(full ? 0 : static_cast<std::uint32_t>(p.palette.size())));
     if (layout.compression == 3) {
       // The masks follow a 40-byte header and sit inside the longer ones:
       // at file offset 54 either way.
-      const std::size_t at = 54;
-      if (p.bpp == 16) {
-        put32(f, at, 0xF800);
-        put32(f, at + 4, 0x07E0);
-        put32(f, at + 8, 0x001F);
-      } else {
-        put32(f, at, 0xFF0000);
-        put32(f, at + 4, 0x00FF00);
-        put32(f, at + 8, 0x0000FF);
-      }
+      const bool rgb565 = p.bpp == 16;
+      put32(f, 54, rgb565 ? 0xF800 : 0xFF0000);
+      put32(f, 58, rgb565 ? 0x07E0 : 0x00FF00);
+      put32(f, 62, rgb565 ? 0x001F : 0x0000FF);
     }
   }
-  for (std::size_t i = 0; i < p.palette.size(); ++i) {
-    const std::size_t at = headers + i * entry;
-    f[at] = p.palette[i].blue;
-    f[at + 1] = p.palette[i].green;
-    f[at + 2] = p.palette[i].red;
+  for (std::size_t i = 0, at = headers; i < p.palette.size(); ++i, at += entry) {
+    f[at] = p.palette[i].blue, f[at + 1] = p.palette[i].green, f[at + 2] = p.palette[i].red;
   }
 
   for (std::int32_t row = 0; row < p.height; ++row) {
@@ -118,26 +100,14 @@ inline std::vector<std::uint8_t> encode(const Picture& p, const Layout& layout =
     std::uint8_t* out = f.data() + offset + static_cast<std::size_t>(stored) * stride;
     for (std::int32_t x = 0; x < p.width; ++x) {
       const std::uint32_t v = p.at(x, row);
-      switch (p.bpp) {
-        case 1:
-        case 4:
-        case 8: {
-          const std::size_t bit = static_cast<std::size_t>(x) * p.bpp;
-          const unsigned shift = 8 - p.bpp - bit % 8;
-          out[bit / 8] |= static_cast<std::uint8_t>((v & ((1u << p.bpp) - 1)) << shift);
-          break;
-        }
-        case 16:
-          out[2 * x] = static_cast<std::uint8_t>(v);
-          out[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
-          break;
-        default: {
-          const std::size_t at = static_cast<std::size_t>(x) * (p.bpp / 8);
-          out[at] = static_cast<std::uint8_t>(v);
-          out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-          out[at + 2] = static_cast<std::uint8_t>(v >> 16);
-          break;
-        }
+      if (p.bpp <= 8) {
+        const std::size_t bit = static_cast<std::size_t>(x) * p.bpp;
+        const unsigned shift = 8 - p.bpp - bit % 8;
+        out[bit / 8] |= static_cast<std::uint8_t>((v & ((1u << p.bpp) - 1)) << shift);
+      } else {
+        // Little-endian: the raw value at 16 bits; blue, green, red at 24 and 32.
+        const std::size_t bytes = static_cast<std::size_t>(p.bpp) / 8;
+        for (std::size_t b = 0; b < bytes && b < 3; ++b) out[x * bytes + b] = static_cast<std::uint8_t>(v >> (8 * b));
       }
     }
   }

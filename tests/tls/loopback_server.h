@@ -1,7 +1,6 @@
 // A TLS server on loopback for tests: a test PKI in a temporary folder, a
 // listener on a port the OS picks, and a thread that accepts connections and
-// hands each session to the test's handler. Header only; used by the TLS,
-// ssllib32 and payment simulator tests.
+// hands each session to the test's handler. Used by the TLS and ssllib32 tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -29,23 +28,20 @@ struct Pki {
   }
 };
 
+// Serves `connections` connections one after the other with the handler; the
+// session is closed after the handler returns.
 class LoopbackServer {
  public:
-  using Handler = std::function<void(tls::Session&)>;
-
-  // Serves up to `connections` connections, one after the other, with the
-  // handler; the session is closed after the handler returns.
-  LoopbackServer(const Pki& pki, Handler handler, int connections = 1, tls::ServerOptions options = {}) {
+  LoopbackServer(const Pki& pki, std::function<void(tls::Session&)> handler, int connections = 1,
+                 tls::ServerOptions options = {}) {
     options.cert_file = pki.files.server_cert;
     options.key_file = pki.files.server_key;
     server_ = tls::listen(options, &error_);
     if (!server_) return;
     thread_ = std::thread([this, handler = std::move(handler), connections] {
       for (int i = 0; i < connections; ++i) {
-        std::string error;
-        auto session = server_->accept(20000, &error);
+        auto session = server_->accept(20000, &last_accept_error_);
         if (!session) {
-          last_accept_error_ = error;
           ++failed_;
           continue;
         }
@@ -69,19 +65,16 @@ class LoopbackServer {
   const std::string& last_accept_error() const { return last_accept_error_; }
 
  private:
-  std::string error_;
+  std::string error_, last_accept_error_;
   std::unique_ptr<tls::Server> server_;
   std::thread thread_;
   std::atomic<int> served_{0}, failed_{0};
-  std::string last_accept_error_;
 };
 
 // Receives until `n` bytes came or nothing more arrives within the wait.
 inline std::string receive_bytes(tls::Session& s, std::size_t n, std::uint32_t wait_ms = 10000) {
-  std::string got;
-  std::string buf(65536, '\0');
-  while (got.size() < n) {
-    if (s.wait_readable(wait_ms) != 1) break;
+  std::string got, buf(65536, '\0');
+  while (got.size() < n && s.wait_readable(wait_ms) == 1) {
     const long r = s.recv(std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(buf.data()),
                                                   std::min(buf.size(), n - got.size())));
     if (r <= 0) break;
