@@ -1,6 +1,8 @@
 // Dynamic libraries loaded by file name.
-// Windows: LoadLibrary("<name>.dll"); Linux: dlopen("lib<name>.so"), looking
-// in the program's own folder first and then on the usual search path.
+// Windows: "<name>.dll"; Linux: "lib<name>.so". A library is looked for beside
+// the module that asks first (the library this code is linked into, so that a
+// library loaded by a program in another folder finds its companions beside
+// itself), then beside the program, then on the system's usual search path.
 #pragma once
 
 #include <memory>
@@ -39,5 +41,9 @@ std::string file_name(std::string_view name);
 
 // Folder of the running program (ends without a separator).
 std::string program_folder();
+
+// Folder of the module this code is linked into: the shared library that
+// contains it, or the program (ends without a separator).
+std::string module_folder();
 
 }  // namespace pink::dynlib

@@ -1,16 +1,37 @@
-// Dynamic libraries on Linux: "lib<name>.so", taken from the program's own
-// folder first (as Windows finds a DLL beside the program), then from the
-// usual search path of the dynamic loader.
+// Dynamic libraries on Linux: "lib<name>.so", taken from the folder of the
+// module that asks (found with dladdr), then from the program's own folder (as
+// Windows finds a DLL beside the program), then from the usual search path of
+// the dynamic loader.
 #include "platform/dynlib.h"
 
 #include <dlfcn.h>
 #include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
 
 namespace pink::dynlib {
+namespace {
+
+// An address inside the module this copy of the platform layer is linked
+// into; every library of the suite links its own copy.
+const int g_module_anchor = 0;
+
+std::string folder_of(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool is_file(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
 
 Library::~Library() {
   if (handle_ != nullptr) ::dlclose(handle_);
@@ -29,14 +50,25 @@ std::string program_folder() {
     const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
     if (n < 0) return ".";
     if (static_cast<std::size_t>(n) < buf.size()) {
-      const std::string exe(buf.data(), static_cast<std::size_t>(n));
-      const auto slash = exe.find_last_of('/');
-      if (slash == std::string::npos) return ".";
-      if (slash == 0) return "/";
-      return exe.substr(0, slash);
+      return folder_of(std::string(buf.data(), static_cast<std::size_t>(n)));
     }
     buf.resize(buf.size() * 2);
   }
+}
+
+std::string module_folder() {
+  Dl_info info{};
+  // The loader names the main program by the name it was started with, which
+  // may not be a path at all; only a name with a folder in it is taken.
+  if (::dladdr(&g_module_anchor, &info) == 0 || info.dli_fname == nullptr ||
+      std::string(info.dli_fname).find('/') == std::string::npos) {
+    return program_folder();
+  }
+  char* real = ::realpath(info.dli_fname, nullptr);
+  if (real == nullptr) return program_folder();
+  const std::string path = real;
+  ::free(real);
+  return folder_of(path);
 }
 
 std::unique_ptr<Library> load(std::string_view name, std::string* error_text) {
@@ -52,9 +84,11 @@ std::unique_ptr<Library> load(std::string_view name, std::string* error_text) {
     return h;
   };
 
-  const std::string beside = program_folder() + "/" + file;
-  struct stat st{};
-  if (::stat(beside.c_str(), &st) == 0) {
+  std::vector<std::string> folders{module_folder()};
+  if (const std::string p = program_folder(); p != folders.front()) folders.push_back(p);
+  for (const std::string& folder : folders) {
+    const std::string beside = folder + "/" + file;
+    if (!is_file(beside)) continue;
     if (void* h = try_open(beside)) return std::unique_ptr<Library>(new Library(h, beside));
   }
   if (void* h = try_open(file)) return std::unique_ptr<Library>(new Library(h, file));

@@ -260,6 +260,22 @@ std::string Process::err() {
   return err_;
 }
 
+RunResult run_python(const std::string& script, const std::vector<std::string>& args,
+                     const RunOptions& options) {
+  // The system interpreter itself, not a version manager's shell shim (which
+  // would run a shell under the preloaded runtime first).
+  const std::string python = fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "/usr/local/bin/python3";
+  RunOptions o = options;
+#ifdef PINK_SANITIZER_RUNTIME
+  o.env["LD_PRELOAD"] = PINK_SANITIZER_RUNTIME;
+  // The interpreter keeps its own memory to the end; only the libraries' leaks matter.
+  o.env["ASAN_OPTIONS"] = "detect_leaks=0";
+#endif
+  std::vector<std::string> all{"-c", script};
+  all.insert(all.end(), args.begin(), args.end());
+  return run(python, all, o);
+}
+
 std::string bin_dir() {
   if (const char* d = std::getenv("PINK_BIN_DIR")) return d;
   return PINK_BUILD_BIN_DIR;

@@ -101,6 +101,14 @@ class Process {
   std::optional<int> exit_;
 };
 
+// Runs a Python 3 script ("python3 -c SCRIPT ARGS...") the way a POS written in
+// Python loads the suite's libraries with ctypes: its own interpreter, its own
+// folder (options.cwd), no search path pointing at the build. In a sanitizer
+// build the sanitizer runtime is preloaded into the uninstrumented
+// interpreter, so the instrumented libraries load and are checked there too.
+RunResult run_python(const std::string& script, const std::vector<std::string>& args,
+                     const RunOptions& options = {});
+
 // The folder of the built programs and libraries (build/<preset>/bin).
 std::string bin_dir();
 // bin_dir() + "/" + name.
