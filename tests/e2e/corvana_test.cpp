@@ -4,16 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <string>
 
-#include "platform/socket.h"
+#include "tests/e2e/payment_network.h"
 #include "tests/kitchen/kitchen_fixture.h"
 
 namespace pink {
 namespace {
 
 using testing::KitchenRun;
+using testing::PaymentNetwork;
 
 // CRC-16/ARC, written out plainly: reflected polynomial 0xA001, initial 0.
 std::string crc16_arc(const std::string& s) {
@@ -36,39 +36,12 @@ std::string bitmap(std::initializer_list<int> fields) {
   return out;
 }
 
-// A free loopback port the bridge can name: the port travels as a 16-bit
-// signed number, so it must be below 32768.
-std::uint16_t free_port() {
-  std::mt19937 rng(std::random_device{}());
-  for (int i = 0; i < 200; ++i) {
-    const auto port = static_cast<std::uint16_t>(20000 + rng() % 12000);
-    if (net::listen("127.0.0.1", port)) return port;
-  }
-  return 0;
-}
-
 struct Payment : KitchenRun {
-  testkit::TempDir pki;
-  testkit::ScopedEnv ca{"PINK_TLS_CAFILE", pki.file("ca.pem")};
-  std::unique_ptr<testkit::Process> network;
-  std::uint16_t port = 0;
+  PaymentNetwork net;
+  testkit::TempDir& pki = net.pki;
+  std::uint16_t& port = net.port;
 
-  Payment() {
-    auto made = testkit::run(testkit::program("paysim"), {"--make-certs", pki.path()});
-    EXPECT_EQ(made.exit_code, 0) << made.err;
-  }
-
-  void start_network(std::vector<std::string> options) {
-    port = free_port();
-    ASSERT_NE(port, 0);
-    std::vector<std::string> args{"--cert", pki.file("server.pem"), "--key", pki.file("server.key"),
-                                  "--port", std::to_string(port), "--connections", "1"};
-    args.insert(args.end(), options.begin(), options.end());
-    network = std::make_unique<testkit::Process>(testkit::program("paysim"), args);
-    ASSERT_TRUE(testkit::wait_until(
-        [&] { return network->out().find("listening on") != std::string::npos; }, 10000))
-        << network->err();
-  }
+  void start_network(std::vector<std::string> options) { net.start(std::move(options)); }
 
   testkit::RunResult pay(const std::string& request, const std::string& job = "C") {
     set("floyd", "corvana_state", "start");
@@ -79,11 +52,7 @@ struct Payment : KitchenRun {
     return testkit::run(testkit::program("corvana"), {job + "/127.0.0.1/" + std::to_string(port)}, o);
   }
 
-  // What the network logged once its connection is over.
-  std::string network_log() {
-    if (network) network->wait(10000);
-    return network ? network->out() : std::string();
-  }
+  std::string network_log() { return net.log(); }
 };
 
 TEST(PaymentEndToEnd, ApprovalComesBackWithItsNormalisedFields) {
@@ -146,7 +115,7 @@ TEST(PaymentEndToEnd, AnUntrustedNetworkIsNeverTalkedTo) {
 
 TEST(PaymentEndToEnd, NoNetworkAndTheStartAndStopJobs) {
   Payment p;
-  p.port = free_port();
+  p.port = testing::free_port();
   auto res = p.pay("AB0200123456");
   EXPECT_EQ(res.exit_code, 1);
   EXPECT_EQ(p.get("floyd", "corvana_error"), "Connect Socket 오류");

@@ -51,5 +51,39 @@ TEST(DynamicLibrary, ProgramFolderComesBeforeTheSearchPath) {
   EXPECT_NE(r.out.find("pink_dynlib_nowhere: not loaded: "), std::string::npos) << r.out;
 }
 
+// A POS written in another language, started from its own folder, loads a
+// library of the suite by its full path; that library loads its companion by
+// name and must find the copy beside itself, before the program's folder
+// and the search path.
+TEST(DynamicLibrary, ALibraryLoadedFromAnotherFolderFindsItsCompanionBesideItself) {
+  const std::string fixtures = dynlib::program_folder() + "/dynlib_fixture";
+  tk::TempDir pos;
+  tk::RunOptions options;
+  options.cwd = pos.path();
+  options.env["LD_LIBRARY_PATH"] = fixtures + "/far";
+  const std::string script = R"(
+import ctypes, sys
+asker = ctypes.CDLL(sys.argv[1])
+out = ctypes.create_string_buffer(4096)
+for name in sys.argv[2:]:
+    ok = asker.AskerLoad(name.encode(), out, len(out))
+    print(ok, out.value.decode())
+)";
+  const auto r = tk::run_python(script,
+                                {fixtures + "/asker/libpink_dynlib_asker.so", "pink_dynlib_fixture",
+                                 "pink_dynlib_fixture_far_only", "pink_dynlib_nowhere"},
+                                options);
+  ASSERT_FALSE(r.timed_out);
+  ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("1 asker from " + fixtures + "/asker/libpink_dynlib_fixture.so\n"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("1 far only from libpink_dynlib_fixture_far_only.so\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("0 not loaded: "), std::string::npos) << r.out;
+}
+
+TEST(DynamicLibrary, ModuleFolderIsTheProgramsOwnForCodeLinkedIntoAProgram) {
+  EXPECT_EQ(dynlib::module_folder(), dynlib::program_folder());
+}
+
 }  // namespace
 }  // namespace pink
