@@ -81,7 +81,7 @@ class SocketDevice final : public Device {
     std::vector<std::uint8_t> body(header.length);
     if (!recv_exact(body, deadline)) return Outcome::Broken;
     if (!header.accepted) return Outcome::Refused;
-    std::memcpy(output.data(), body.data(), body.size());  // length <= output.size(), checked
+    if (!body.empty()) std::memcpy(output.data(), body.data(), body.size());  // <= output.size()
     returned = body.size();
     return Outcome::Accepted;
   }
