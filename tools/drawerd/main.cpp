@@ -113,6 +113,7 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
   o.name = args[0];
   if (const drawer::Family* f = drawer::family_by_library(o.name)) o.name = f->device;
   o.bridge.family = drawer::family_by_device(o.name);
+  if (devctl::device_path(o.name).empty()) return std::nullopt;  // no device name
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--quiet") {
       o.log.quiet = true;
@@ -155,10 +156,10 @@ int serve(const Options& o) {
     return 1;
   }
   const std::string path = devctl::device_path(o.name);
-  auto server = path.empty() ? nullptr : drawer_server::SocketServer::listen(path, o.mode, error);
+  auto server = drawer_server::SocketServer::listen(path, o.mode, error);
   if (!server) {
-    std::cerr << "drawerd: " << (path.empty() ? "\"" + o.name + "\" cannot name a device" : error) << "\n";
-    return path.empty() ? 2 : 1;
+    std::cerr << "drawerd: " << error << "\n";
+    return 1;
   }
   const auto note = [&](const std::string& line) { service.log(vdrawer::format_ms(service.now_ms()) + " " + line); };
   drawerd::Bridge bridge(o.bridge, opener, note);

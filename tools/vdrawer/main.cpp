@@ -107,6 +107,7 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
   o.name = args[0];
   if (const drawer::Family* f = drawer::family_by_library(o.name)) o.name = f->device;
   o.model.family = drawer::family_by_device(o.name);
+  if (devctl::device_path(o.name).empty()) return std::nullopt;  // no device name
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (!parse_option(args, i, o)) return std::nullopt;
   }
@@ -137,10 +138,6 @@ int serve(const Options& o) {
     return 1;
   }
   const std::string path = devctl::device_path(o.name);
-  if (path.empty()) {
-    std::cerr << "vdrawer: \"" << o.name << "\" cannot name a device\n";
-    return 2;
-  }
   auto server = drawer_server::SocketServer::listen(path, o.mode, error);
   if (!server) {
     std::cerr << "vdrawer: " << error << "\n";

@@ -138,8 +138,8 @@ bool SocketServer::serve_client(Client& c, const Handler& handler) {
     }
     c.pending.erase(c.pending.begin(), c.pending.begin() + static_cast<long>(used));
     const Reply reply = handler(request);
-    if (reply.kind == Reply::Kind::Hangup) return false;
-    if (reply.kind == Reply::Kind::Send && !send_all(c.fd, reply.bytes)) return false;
+    if (reply.kind == Reply::Kind::Silent) continue;
+    if (!send_all(c.fd, reply.bytes) || reply.kind == Reply::Kind::Hangup) return false;
   }
 }
 

@@ -20,7 +20,7 @@ struct Reply {
   enum class Kind {
     Send,    // send `bytes` (normally a framed reply, but anything goes)
     Silent,  // send nothing; the connection stays open
-    Hangup,  // close the connection without a reply
+    Hangup,  // send `bytes` (often none), then close the connection
   };
   Kind kind = Kind::Send;
   std::vector<std::uint8_t> bytes;
