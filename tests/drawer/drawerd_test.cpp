@@ -120,6 +120,28 @@ TEST(DrawerdProgram, OpenLevelLowReadsAShutDrawerFromAHighPin) {
   EXPECT_EQ(CloseDrawPort(), 1);
 }
 
+TEST(DrawerdProgram, PrinterDeviceNodeCarriesPulseAndStatus) {
+  // The pseudo-terminal's device node stands in for /dev/usb/lp0.
+  testkit::TempDir dir;
+  testkit::VirtualPort port(34);
+  Server drawerd(testkit::program("drawerd"),
+                 {"drawerio", "--printer", port.slave_path(), "--status-timeout", "300"}, dir.path());
+  ASSERT_TRUE(drawerd.ready()) << drawerd.out();
+  ASSERT_EQ(OpenDrawPort(), 1);
+  EXPECT_EQ(OpenDraw(), 1);
+  EXPECT_EQ(port.read_exact(5, 5000), std::string("\x1B\x70\x00\x19\x64", 5));
+  auto status = [&](const std::string& answer) {
+    auto s = std::async(std::launch::async, [] { return GetDrawStatus(); });
+    EXPECT_EQ(port.read_exact(3, 5000), kStatusQuery);
+    if (!answer.empty()) port.write(answer);
+    return s.get();
+  };
+  EXPECT_EQ(status("\x12"), 0);
+  EXPECT_EQ(status("\x16"), PINK_DRAWER_STATUS_OPEN);
+  EXPECT_EQ(status(""), 0);
+  EXPECT_EQ(CloseDrawPort(), 1);
+}
+
 TEST(DrawerdProgram, CommandLineAndAPrinterThatIsNotThere) {
   testkit::TempDir dir;
   testkit::RunOptions o;

@@ -57,28 +57,6 @@ TEST(VdrawerProgram, LogsEachRequestWithItsTimeAndOpensOnTheLongPulse) {
   EXPECT_EQ(dir.read("requests.log"), out);
 }
 
-TEST(VdrawerProgram, CashboxSequenceAsTheSocketSawIt) {
-  testkit::TempDir dir;
-  Server vdrawer(testkit::program("vdrawer"), {"cashbox"}, dir.path());
-  ASSERT_TRUE(vdrawer.ready()) << vdrawer.out();
-  ASSERT_EQ(OpenCBX(), 1);
-  EXPECT_EQ(Trigger(), 1);
-  EXPECT_EQ(GetStatus(), PINK_DRAWER_STATUS_OPEN);
-  EXPECT_EQ(CloseCBX(), 1);
-  vdrawer.process().terminate(5000);
-  const auto r = testing::logged_requests(vdrawer.out());
-  ASSERT_EQ(r.size(), 6u) << vdrawer.out();
-  const char* roles[] = {"arm", "release-off", "release-on", "release-off", "disarm", "status"};
-  for (std::size_t i = 0; i < 5; ++i) {
-    EXPECT_EQ(r[i].code, drawer::kCashbox.open_sequence[i].code) << i;
-    EXPECT_EQ(r[i].role, roles[i]) << i;
-    EXPECT_EQ(r[i].input, "0000000004") << i;
-  }
-  EXPECT_GE(r[2].t_ms - r[1].t_ms, 5.0);
-  EXPECT_GE(r[3].t_ms - r[2].t_ms, 30.0);
-  EXPECT_LT(r[4].t_ms - r[0].t_ms, 35.0 + 1000.0);
-}
-
 TEST(VdrawerProgram, DrawerClosesOnCommandFromStandardInput) {
   testkit::TempDir dir;
   const std::string fifo = dir.file("commands");
