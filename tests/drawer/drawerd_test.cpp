@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pink/drawer.h"
+#include "platform/serial.h"
 #include "tests/drawer/served_drawer.h"
 #include "tests/drawer/tools_helpers.h"
 #include "tools/drawerd/bridge.h"
@@ -57,6 +58,8 @@ TEST(DrawerdProgram, OpenDrawerIsOnePulseOnTheSerialPrinter) {
   EXPECT_EQ(OpenDraw(), 1);
   EXPECT_EQ(port.read_exact(5, 5000), std::string("\x1B\x70\x00\x19\x64", 5));
   EXPECT_EQ(port.read_available(100), "");  // one pulse per call, nothing else
+  // Between requests the line is free for the programs that print.
+  EXPECT_EQ(serial::open("COM31").status, serial::OpenStatus::Ok);
   EXPECT_EQ(OpenDraw(), 1);
   EXPECT_EQ(port.read_exact(5, 5000), std::string("\x1B\x70\x00\x19\x64", 5));
   EXPECT_EQ(CloseDrawPort(), 1);
@@ -71,12 +74,14 @@ TEST(DrawerdProgram, StatusIsTheDrawerPinOfTheRealTimeStatus) {
   testkit::TempDir dir;
   testkit::VirtualPort port(32);
   Server drawerd(testkit::program("drawerd"),
-                 {"cashbox", "--printer", "COM32", "--pin", "5", "--pulse", "100", "--status-timeout", "300"},
+                 {"cashbox", "--printer", "COM32", "--pin", "5", "--pulse", "100", "--status-timeout", "300",
+                  "--hold"},
                  dir.path());
   ASSERT_TRUE(drawerd.ready()) << drawerd.out();
   ASSERT_EQ(OpenCBX(), 1);
   EXPECT_EQ(Trigger(), 1);
   EXPECT_EQ(port.read_exact(5, 5000), std::string("\x1B\x70\x01\x32\xC8", 5));
+  EXPECT_EQ(serial::open("COM32").status, serial::OpenStatus::InUse);  // held
 
   auto status = [&](const std::string& answer) {
     auto s = std::async(std::launch::async, [] { return GetStatus(); });

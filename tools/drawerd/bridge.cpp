@@ -42,6 +42,10 @@ void Bridge::drop_link(const std::string& why) {
   link_.reset();
 }
 
+void Bridge::done_with_link() {
+  if (!o_.hold_line) link_.reset();
+}
+
 bool Bridge::pulse() {
   PrinterLink* l = link();
   if (l == nullptr) return false;
@@ -51,17 +55,24 @@ bool Bridge::pulse() {
     drop_link("write failed");
     return false;
   }
+  done_with_link();
   return true;
 }
 
 std::optional<std::uint8_t> Bridge::query_status() {
   PrinterLink* l = link();
   if (l == nullptr) return std::nullopt;
-  l->drop_input();
+  const auto s = query_on_link(*l);
+  if (link_) done_with_link();
+  return s;
+}
+
+std::optional<std::uint8_t> Bridge::query_on_link(PrinterLink& l) {
+  l.drop_input();
   const std::vector<std::uint8_t> query(escpos::kPrinterStatusQuery.begin(),
                                         escpos::kPrinterStatusQuery.end());
   note_("printer send=" + vdrawer::hex(query));
-  if (!l->write(query, o_.write_timeout_ms)) {
+  if (!l.write(query, o_.write_timeout_ms)) {
     drop_link("write failed");
     return std::nullopt;
   }
@@ -71,7 +82,7 @@ std::optional<std::uint8_t> Bridge::query_status() {
   const std::uint64_t deadline = clock::monotonic_ms() + o_.status_timeout_ms;
   for (;;) {
     const std::uint64_t now = clock::monotonic_ms();
-    const auto b = l->read_byte(now >= deadline ? 0 : static_cast<std::uint32_t>(deadline - now));
+    const auto b = l.read_byte(now >= deadline ? 0 : static_cast<std::uint32_t>(deadline - now));
     if (!b) break;
     if (const auto s = drawer_status(*b, o_.open_when_high)) {
       note_("printer status=" + vdrawer::hex({*b}));

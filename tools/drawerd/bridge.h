@@ -27,6 +27,10 @@ struct BridgeOptions {
   bool open_when_high = true;            // pin 3 high means the drawer is open
   std::uint32_t status_timeout_ms = 500;  // the printer's answer to DLE EOT
   std::uint32_t write_timeout_ms = 1000;
+  // Keep the printer line open between requests. By default it is opened
+  // for each request and closed after it, so that the programs printing on
+  // the same printer can open the line in between.
+  bool hold_line = false;
 };
 
 // ESC p m t1 t2 for the pin and on time: t1 = on time / 2 (at least 1,
@@ -63,6 +67,9 @@ class Bridge {
  private:
   PrinterLink* link();
   void drop_link(const std::string& why);
+  // Closes the line after a request unless it is held.
+  void done_with_link();
+  std::optional<std::uint8_t> query_on_link(PrinterLink& l);
 
   BridgeOptions o_;
   LinkOpener opener_;

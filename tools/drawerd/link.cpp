@@ -48,7 +48,13 @@ class SerialLink final : public PrinterLink {
 class NodeLink final : public PrinterLink {
  public:
   explicit NodeLink(int fd) : fd_(fd) {}
-  ~NodeLink() override { ::close(fd_); }
+  // A printer node may still be sending the last write when it is closed,
+  // and closing would cut it off: wait (bounded) until it takes more again.
+  ~NodeLink() override {
+    pollfd p{fd_, POLLOUT, 0};
+    ::poll(&p, 1, 1000);
+    ::close(fd_);
+  }
 
   bool write(std::span<const std::uint8_t> bytes, std::uint32_t timeout_ms) override {
     const std::uint64_t deadline = now_ms() + timeout_ms;

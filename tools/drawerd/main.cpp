@@ -23,7 +23,7 @@ using namespace pink;
 constexpr const char* kUsage =
     "usage: drawerd NAME --printer PORT [--baud N] [--pin 2|5] [--pulse MS]\n"
     "               [--open-level high|low] [--status-timeout MS]\n"
-    "               [--log FILE] [--quiet] [--mode OCTAL]\n"
+    "               [--hold] [--log FILE] [--quiet] [--mode OCTAL]\n"
     "       drawerd --help\n";
 
 constexpr const char* kHelp =
@@ -49,6 +49,9 @@ constexpr const char* kHelp =
     "  --open-level LEVEL   pin 3 level of an open drawer: high (default) or low\n"
     "  --status-timeout MS  wait for the printer's status byte (default 500,\n"
     "                       at most 2000)\n"
+    "  --hold               keep the printer line open between requests (by\n"
+    "                       default it is opened for each request only, so\n"
+    "                       that printing programs can use it in between)\n"
     "  --log FILE           append the log to FILE as well\n"
     "  --quiet              nothing on standard output\n"
     "  --mode OCTAL         access mode of the socket (default 660)\n"
@@ -117,6 +120,8 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--quiet") {
       o.log.quiet = true;
+    } else if (args[i] == "--hold") {
+      o.bridge.hold_line = true;
     } else if (i + 1 >= args.size() || !parse_value(args[i], args[i + 1], o)) {
       return std::nullopt;
     } else {
@@ -163,7 +168,8 @@ int serve(const Options& o) {
   }
   const auto note = [&](const std::string& line) { service.log(vdrawer::format_ms(service.now_ms()) + " " + line); };
   drawerd::Bridge bridge(o.bridge, opener, note);
-  bridge.adopt(std::move(first));
+  if (o.bridge.hold_line) bridge.adopt(std::move(first));
+  first.reset();
   server->set_event_sink([&](const std::string& what, int id) { note(what + " id=" + std::to_string(id)); });
   const auto handler = [&](const devctl::frame::Request& r) {
     const double t = service.now_ms();
