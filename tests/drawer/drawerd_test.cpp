@@ -156,7 +156,8 @@ TEST(DrawerdProgram, CommandLineAndAPrinterThatIsNotThere) {
   for (const char* word : {"--printer", "--pulse", "--open-level", "ESC p", "DLE EOT"}) {
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
   }
-  const auto missing = testkit::run(testkit::program("drawerd"), {"drawerio", "--printer", dir.file("no-printer")}, o);
+  const auto missing =
+      testkit::run(testkit::program("drawerd"), {"drawerio", "--printer", dir.file("no-printer")}, o);
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_NE(missing.err.find("no-printer"), std::string::npos) << missing.err;
   const std::vector<std::vector<std::string>> bad = {

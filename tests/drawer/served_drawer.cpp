@@ -8,7 +8,8 @@
 namespace pink::testing {
 
 double now_ms() {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  const auto since_start = std::chrono::steady_clock::now().time_since_epoch();
+  return std::chrono::duration<double, std::milli>(since_start).count();
 }
 
 drawer_server::Reply status_reply(std::uint8_t byte) {

@@ -9,7 +9,8 @@ namespace pink::testing {
 
 std::vector<LoggedRequest> logged_requests(const std::string& log) {
   static const std::regex kLine(
-      R"(^(\d+\.\d{3}) request code=0x([0-9A-F]{8}) role=(\S+) in=([0-9A-F]*) out=(\d+) (accepted|refused) ?(.*)$)");
+      R"(^(\d+\.\d{3}) request code=0x([0-9A-F]{8}) role=(\S+) )"
+      R"(in=([0-9A-F]*) out=(\d+) (accepted|refused) ?(.*)$)");
   std::vector<LoggedRequest> out;
   std::istringstream in(log);
   std::string line;

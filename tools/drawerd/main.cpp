@@ -166,7 +166,9 @@ int serve(const Options& o) {
     std::cerr << "drawerd: " << error << "\n";
     return 1;
   }
-  const auto note = [&](const std::string& line) { service.log(vdrawer::format_ms(service.now_ms()) + " " + line); };
+  const auto note = [&](const std::string& line) {
+    service.log(vdrawer::format_ms(service.now_ms()) + " " + line);
+  };
   drawerd::Bridge bridge(o.bridge, opener, note);
   if (o.bridge.hold_line) bridge.adopt(std::move(first));
   first.reset();
