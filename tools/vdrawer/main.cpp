@@ -107,6 +107,7 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
   o.name = args[0];
   if (const drawer::Family* f = drawer::family_by_library(o.name)) o.name = f->device;
   o.model.family = drawer::family_by_device(o.name);
+  if (o.model.family != nullptr) o.name = o.model.family->device;  // the socket's exact name
   if (devctl::device_path(o.name).empty()) return std::nullopt;  // no device name
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (!parse_option(args, i, o)) return std::nullopt;

@@ -166,7 +166,7 @@ bool SocketServer::serve(int timeout_ms, const Handler& handler, int watch_fd) {
     }
   }
   if (fds[0].revents & POLLIN) accept_one();
-  return watch_fd >= 0 && (fds.back().revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+  return watch_fd >= 0 && (fds.back().revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 }  // namespace pink::drawer_server
