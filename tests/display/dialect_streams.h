@@ -1,6 +1,8 @@
 // What pds sends for every display type, write by write, spelled out byte for
 // byte for the texts TOTAL (line 1), SUB (line 2) and 12,000 (line 3). Shared
 // by the tests of the dialect table and of the program on a virtual port.
+// Among them: type "4" is one 40-byte write of TOTAL, 15 spaces, 14 spaces and
+// 12,000; types "6" and "G" show line 3 alone, whatever lines 1 and 2 hold.
 #pragma once
 
 #include <string>

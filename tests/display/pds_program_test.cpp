@@ -65,15 +65,6 @@ TEST(Pds, EveryTypeSendsItsDialectByteForByteAndWritesNothingBack) {
   }
 }
 
-TEST(Pds, TypeFourIsOneFortyByteWriteOfLabelAndRightAlignedAmount) {
-  PdsRun p;
-  p.job("4", "TOTAL", "", "12,000");
-  ASSERT_EQ(p.run().exit_code, 0);
-  const std::string sent = p.sent();
-  ASSERT_EQ(sent.size(), 3u + 40u);
-  EXPECT_EQ(sent.substr(3), "TOTAL" + std::string(15, ' ') + std::string(14, ' ') + "12,000");
-}
-
 TEST(Pds, PaddingCountsCp949BytesForTypeFourAndCharactersForTypeH) {
   const std::string label = cp949("합계금");  // three Korean characters, six bytes
   PdsRun four;
@@ -101,18 +92,6 @@ TEST(Pds, ALabelLongerThanItsFieldIsSentWholeAndTheAmountFollowsIt) {
   q.job("4", "T", "", std::string(24, '9'));
   ASSERT_EQ(q.run().exit_code, 0);
   EXPECT_EQ(q.sent(), "\x1b\x40\x0bT" + std::string(19, ' ') + std::string(24, '9'));
-}
-
-TEST(Pds, TypesSixAndGShowOnlyTheAmount) {
-  PdsRun six;
-  six.job("6", "LABEL", "SECOND", "12,000");
-  ASSERT_EQ(six.run().exit_code, 0);
-  EXPECT_EQ(six.sent(), "\x1b\x40\x0c\x0b" "12,000");
-
-  PdsRun g;
-  g.job("G", "LABEL", "SECOND", "12,000");
-  ASSERT_EQ(g.run().exit_code, 0);
-  EXPECT_EQ(g.sent(), "\x1b\x7b\x32\x4a\x0d" "12,000");
 }
 
 TEST(Pds, ATypeOutsideTheTableEndsSilentlyWithoutTouchingThePort) {
