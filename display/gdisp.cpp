@@ -1,0 +1,24 @@
+// gdisp: the graphic display driver on COM4, two text rows of 32 columns.
+// PdsWrite puts a text on line 1 or 2: ESC { row ; 1 H, then a 32-byte field.
+#define PDS_LIBRARY_GDISP
+#include "pink/pds.h"
+
+#include "display/session.h"
+#include "platform/export.h"
+
+namespace {
+
+pink::display::Session& display() {
+  static pink::display::Session session(pink::display::kDrivers[pink::display::kGdisp]);
+  return session;
+}
+
+}  // namespace
+
+PINK_EXPORT std::int32_t PINK_CALL PdsOpen() { return display().open(); }
+
+PINK_EXPORT std::int32_t PINK_CALL PdsWrite(std::int32_t line, const char* text) {
+  return display().write_line(line, text);
+}
+
+PINK_EXPORT std::int32_t PINK_CALL PdsClose() { return display().close(); }
