@@ -178,7 +178,7 @@ TEST(Hx410, HelpTouchesNothing) {
   o.env["PINK_HX410_INI"] = empty.file("hx410.ini");
   const testkit::RunResult r = testkit::run(testkit::program("hx410"), {"--help"}, o);
   EXPECT_EQ(r.exit_code, 0);
-  for (const char* part : {"usage: hx410", "hx410.ini", "PINK_HX410_INI", "PINK_COMn", "zorout.txt", "q or Esc",
+  for (const char* part : {"usage: hx410", "hx410.ini", "PINK_HX410_INI", "PINK_COMn", "zorout.txt", "q or Esc ends it",
                            "Exit status", "19200"}) {
     EXPECT_NE(r.out.find(part), std::string::npos) << part;
   }
