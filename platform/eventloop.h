@@ -36,6 +36,10 @@ class Loop {
   int run();
   void quit(int exit_code = 0);
   bool stop_requested() const;
+  // Asks the program to end, as a stop signal or a closed window does: runs
+  // the stop callbacks once and ends run(). For a window whose user asked to
+  // end (an end button, an end key).
+  void request_stop();
 
   // "Let pending messages run": handles what is due now (pollers, stop
   // requests, window messages) without waiting, and returns.

@@ -128,6 +128,8 @@ bool Loop::stop_requested() const {
   return impl_->stop_requested;
 }
 
+void Loop::request_stop() { impl_->request_stop(); }
+
 void Loop::pump() { impl_->pass(0); }
 
 Loop* Loop::current() { return g_current; }

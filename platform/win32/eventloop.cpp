@@ -180,6 +180,8 @@ void Loop::quit(int exit_code) {
 
 bool Loop::stop_requested() const { return impl_->stop_requested; }
 
+void Loop::request_stop() { impl_->request_stop(); }
+
 void Loop::pump() {
   impl_->dispatch_pending();
   if (!impl_->quit) impl_->run_pollers();

@@ -107,6 +107,24 @@ TEST(EventLoop, TerminationSignalStopsTheLoopAfterTheStopCallbacksOnce) {
   EXPECT_EQ(other.run(), 3);  // returns at once
 }
 
+// A window's end request (a poller standing in for the window here) stops
+// the loop the way a stop signal does: stop callbacks once, then run() ends.
+TEST(EventLoop, RequestStopFromInsideTheLoopEndsTheRunAfterTheStopCallbacks) {
+  events::Loop loop;
+  int stops = 0, polls = 0;
+  loop.on_stop([&] { ++stops; });
+  loop.add_poller([&] {
+    if (++polls == 3) loop.request_stop();
+  });
+  quit_after(loop, 60000);
+  EXPECT_EQ(loop.run(), 0);
+  EXPECT_TRUE(loop.stop_requested());
+  EXPECT_EQ(polls, 3);
+  loop.request_stop();
+  EXPECT_EQ(stops, 1);
+  EXPECT_EQ(loop.run(), 0) << "returns at once";
+}
+
 TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstLetsGo) {
   tk::TempDir dir;
   tk::ScopedEnv lockdir("PINK_LOCKDIR", dir.path());
