@@ -9,20 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "bench/samples.h"
 #include "pink/drawer.h"
 #include "tools/testkit/testkit.h"
 
 namespace {
 
 using namespace pink;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
 void report(benchmark::State& state, std::vector<double> v, double waits_ms) {
   if (v.empty()) return;
-  std::sort(v.begin(), v.end());
-  state.counters["call_median_ms"] = v[v.size() / 2];
-  state.counters["over_waits_median_ms"] = v[v.size() / 2] - waits_ms;
-  state.counters["call_worst_ms"] = v.back();
+  state.counters["over_waits_median_ms"] = bench::report(state, std::move(v), "call") - waits_ms;
 }
 
 template <std::int32_t (*Open)(), std::int32_t (*Run)(), std::int32_t (*Close)()>

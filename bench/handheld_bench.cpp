@@ -9,24 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/samples.h"
 #include "tools/testkit/testkit.h"
 #include "tools/testkit/vport.h"
 
 namespace {
 
 using namespace pink;
-using Clock = std::chrono::steady_clock;
-
-double ms_since(Clock::time_point t) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
-
-void report(benchmark::State& state, std::vector<double> v, const char* name) {
-  std::sort(v.begin(), v.end());
-  if (v.empty()) return;
-  state.counters[std::string(name) + "_median_ms"] = v[v.size() / 2];
-  state.counters[std::string(name) + "_worst_ms"] = v.back();
-}
+using bench::Clock;
+using bench::ms_since;
+using bench::report;
 
 void BM_Hx410RecordToAck(benchmark::State& state) {
   testkit::TempDir work, conf;

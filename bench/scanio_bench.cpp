@@ -14,25 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/samples.h"
 #include "pink/scanio.h"
 #include "tools/testkit/vport.h"
 
 namespace {
 
 using namespace pink;
-using Clock = std::chrono::steady_clock;
-
-double us_since(Clock::time_point t) {
-  return std::chrono::duration<double, std::micro>(Clock::now() - t).count();
-}
-
-void report(benchmark::State& state, std::vector<double> v, const char* name) {
-  std::sort(v.begin(), v.end());
-  if (v.empty()) return;
-  state.counters[std::string(name) + "_median_us"] = v[v.size() / 2];
-  state.counters[std::string(name) + "_p90_us"] = v[v.size() * 9 / 10];
-  state.counters[std::string(name) + "_worst_us"] = v.back();
-}
+using bench::Clock;
+using bench::us_since;
 
 void BM_ScanioCodeToMessage(benchmark::State& state) {
   testkit::VirtualPort port(2);
@@ -51,7 +41,7 @@ void BM_ScanioCodeToMessage(benchmark::State& state) {
     char record[12];
     if (::read(fds[0], record, sizeof record) != 12) return state.SkipWithError("short record");
   }
-  report(state, latency, "cr_to_record");
+  bench::report(state, latency, "cr_to_record", "us");
   ScnCloseI();
   ::close(fds[0]);
   ::close(fds[1]);
@@ -72,7 +62,7 @@ void BM_ScanioCloseMessageMode(benchmark::State& state) {
     ScnCloseI();
     close_time.push_back(us_since(asked));
   }
-  report(state, close_time, "close");
+  bench::report(state, close_time, "close", "us");
   ::close(fds[0]);
   ::close(fds[1]);
 }
