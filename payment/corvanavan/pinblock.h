@@ -9,7 +9,11 @@
 #include <string>
 #include <string_view>
 
-#include "payment/corvanavan/des.h"
+#include "crypto/des.h"
+
+namespace pink::corvanavan {
+namespace des = crypto::des;
+}
 
 namespace pink::corvanavan::pin {
 

@@ -2,11 +2,11 @@
 // rounds with the eight S-boxes, final permutation; decryption runs the round
 // keys in reverse order. The tables are the standard's, bit 1 being the most
 // significant bit of the input.
-#include "payment/corvanavan/des.h"
+#include "crypto/des.h"
 
 #include <cstddef>
 
-namespace pink::corvanavan::des {
+namespace pink::crypto::des {
 namespace {
 
 constexpr std::uint8_t kInitialPermutation[64] = {
@@ -153,4 +153,4 @@ Block crypt(int direction, const Block& data, const Block& key) {
   return store(permute(preoutput, 64, kFinalPermutation));
 }
 
-}  // namespace pink::corvanavan::des
+}  // namespace pink::crypto::des
