@@ -1,0 +1,17 @@
+# Fixtures of the automation tests (include from tests/CMakeLists.txt after
+# the automation test folder). The test program links the C interface with
+# the message object and a double of the message client; Python callers load
+# libpinkauto.so and a library built the same way around the probe object.
+if(TARGET automation_tests)
+  pink_shared_library(pinkauto_probe DEF ${PROJECT_SOURCE_DIR}/automation/pinkauto.def
+    SOURCES ${PROJECT_SOURCE_DIR}/automation/capi.cpp ${CMAKE_CURRENT_SOURCE_DIR}/automation/probe.cpp
+    LIBS pink_automation)
+  set_target_properties(pinkauto_probe PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_compile_definitions(automation_tests PRIVATE
+    PINK_PROBE_LIBRARY="$<TARGET_FILE:pinkauto_probe>"
+    PINK_TEST_MESSAGE_CORE=$<TARGET_EXISTS:pink_msgcall>)
+  add_dependencies(automation_tests pinkauto pinkauto_probe)
+  if(TARGET msgsim)
+    add_dependencies(automation_tests msgsim)
+  endif()
+endif()
