@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -134,6 +135,21 @@ TEST(AutomationPump, TimerTicksMakeTheDescriptorReadableAndPumpWaitsForThem) {
   EXPECT_FALSE(readable(o.get(), 100));
   EXPECT_EQ(pink_pump(o.get(), 50), 0);
   EXPECT_EQ(rec.seen.size(), 2u);
+}
+
+TEST(AutomationPump, PumpWaitsForDataHandedOverWhileItWaits) {
+  Obj o("pinktest.Probe");
+  Recorder rec;
+  pink_advise(o.get(), &Recorder::on_event, &rec);
+  const std::vector<std::uint8_t> data = {0x41, 0x42};
+  ASSERT_EQ(call(o, "ReceiveLater", {bytes(data), i4(50)}), PINK_OK);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(pink_pump(o.get(), 20000), 1);
+  // It returned with the data, not at the end of its time-out.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+  ASSERT_EQ(rec.seen.size(), 1u);
+  EXPECT_EQ(rec.seen[0].arrays[0], data);
+  EXPECT_EQ(rec.seen[0].thread, std::this_thread::get_id());
 }
 
 TEST(AutomationEvents, ACallbackMayCallTheObjectAgainAndReleaseIt) {

@@ -1,6 +1,7 @@
 #include "tests/automation/probe.h"
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <new>
 #include <string>
@@ -24,6 +25,7 @@ constexpr std::array<Param, 1> kShort{{{"value", Type::I2, Dir::In}}};
 constexpr std::array<Param, 1> kLong{{{"value", Type::I4, Dir::In}}};
 constexpr std::array<Param, 1> kBool{{{"value", Type::Bool, Dir::In}}};
 constexpr std::array<Param, 1> kTotalParams{{{"value", Type::I4, Dir::Retval}}};
+constexpr std::array<Param, 2> kLater{{{"data", Type::Bytes, Dir::In}, {"ms", Type::I4, Dir::In}}};
 
 constexpr Member kMembers[] = {
     {"Add", kAdd, kMethod, kAddParams, Type::I4},
@@ -46,6 +48,7 @@ constexpr Member kMembers[] = {
     {"Defer", kDefer, kMethod, kText, Type::Empty},
     {"Throw", kThrow, kMethod, {}, Type::Empty},
     {"Total", kTotal, kMethod, kTotalParams, Type::I4},
+    {"ReceiveLater", kReceiveLater, kMethod, kLater, Type::Empty},
 };
 
 constexpr std::array<Param, 2> kTickParams{{{"n", Type::I4, Dir::In}, {"name", Type::Str, Dir::In}}};
@@ -69,6 +72,9 @@ static_assert(class_fault(kProbe) == nullptr);
 class Probe final : public Object {
  public:
   Probe() : Object(kProbe) {}
+  ~Probe() override {
+    if (later_.joinable()) later_.join();
+  }
 
  protected:
   void run(const Member& m, std::span<Value> args, Value& result) override;
@@ -77,6 +83,7 @@ class Probe final : public Object {
   void split(std::span<Value> args, Value& result);
   void fire_from_thread(int count);
   void receive(std::vector<std::uint8_t> bytes);
+  void receive_later(std::vector<std::uint8_t> bytes, std::int32_t ms);
   void fetch(std::span<Value> args, Value& result);
 
   std::int16_t level_ = 0;
@@ -84,6 +91,7 @@ class Probe final : public Object {
   bool enabled_ = false;
   std::int32_t total_ = 0;
   std::int32_t ticks_ = 0;
+  std::thread later_;
 };
 
 void Probe::split(std::span<Value> args, Value& result) {
@@ -122,6 +130,14 @@ void Probe::receive(std::vector<std::uint8_t> bytes) {
   reader.join();
 }
 
+void Probe::receive_later(std::vector<std::uint8_t> bytes, std::int32_t ms) {
+  if (later_.joinable()) later_.join();
+  later_ = std::thread([this, ms, bytes = std::move(bytes)] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    window().post([this, bytes] { fire(kOnData, {Value::array(bytes)}); });
+  });
+}
+
 void Probe::run(const Member& m, std::span<Value> args, Value& result) {
   switch (m.dispid) {
     case kAdd: result.num = args[0].num + args[1].num; break;
@@ -154,6 +170,7 @@ void Probe::run(const Member& m, std::span<Value> args, Value& result) {
     case kDefer: defer(kOnDeferred, {Value::string(args[0].str)}); break;
     case kThrow: throw std::bad_alloc();
     case kTotal: args[0].num = total_; break;
+    case kReceiveLater: receive_later(args[0].bytes, args[1].num); break;
     default: break;
   }
 }

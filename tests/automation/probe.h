@@ -28,6 +28,7 @@ enum ProbeDispid : std::int32_t {
   kDefer = 15,        // Defer(BSTR text): OnDeferred(text) from the next pump
   kThrow = 16,        // Throw(): fails for want of memory
   kTotal = 17,        // Total([out, retval] long* value): the last Split total
+  kReceiveLater = 18, // ReceiveLater(byte array, long ms): as Receive, ms later
 };
 
 enum ProbeEvent : std::int32_t { kOnTick = 1, kOnData = 2, kOnTimer = 3, kOnDeferred = 4 };
