@@ -66,7 +66,7 @@ testkit::RunOptions options(const std::string& cwd) {
   return o;
 }
 
-TEST(ForeignCaller, PythonPosDrivesEveryKindOfMemberEventAndTheDescriptor) {
+TEST(AutomationForeignCaller, PythonPosDrivesEveryKindOfMemberEventAndTheDescriptor) {
   testkit::TempDir pos;
   const std::string script = kPrelude + R"(
 o = lib.pink_create(b"pinktest.Probe")
@@ -122,7 +122,7 @@ std::string shipped_library(const testkit::TempDir& pos) {
   return lib;
 }
 
-TEST(ForeignCaller, LibpinkautoRefusesUnknownClassesAndNullObjectsQuietly) {
+TEST(AutomationForeignCaller, LibpinkautoRefusesUnknownClassesAndNullObjectsQuietly) {
   testkit::TempDir pos;
   const std::string lib = shipped_library(pos);
   const std::string script = kPrelude + R"(
@@ -155,7 +155,7 @@ std::string read_logs(const std::string& dir) {
   return all;
 }
 
-TEST(ForeignCaller, LibpinkautoMakesTheMessageObjectWhichReportsAnUnreachableProvider) {
+TEST(AutomationForeignCaller, LibpinkautoMakesTheMessageObjectWhichReportsAnUnreachableProvider) {
   if (!kMessageCore) GTEST_SKIP() << "libpinkauto is built without the message client";
   // A port nobody listens on: both servers refuse at once.
   std::uint16_t closed = 0;
@@ -193,7 +193,7 @@ for progid in (b"msgcall.MSGCALLMSG", b"msgcall.MSGCALLMSG.1"):
   EXPECT_NE(log.find("line[441]"), std::string::npos) << log;   // MMSSend
 }
 
-TEST(ForeignCaller, LibpinkautoSendsABatchAndASingleMessageToTheProvider) {
+TEST(AutomationForeignCaller, LibpinkautoSendsABatchAndASingleMessageToTheProvider) {
   if (!msgcall::testing::Provider::built()) GTEST_SKIP() << "msgsim is not built";
   msgcall::testing::Provider provider;
   std::string error;

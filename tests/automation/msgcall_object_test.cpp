@@ -49,12 +49,12 @@ void expect_message(const Message& m) {
   EXPECT_EQ(m.file_paths[2], "");
 }
 
-class MessageObject : public ::testing::Test {
+class MsgcallObject : public ::testing::Test {
  protected:
   void SetUp() override { testing::reset_core_double(); }
 };
 
-TEST_F(MessageObject, IsCreatedByBothProgIdsWithItsFourMembers) {
+TEST_F(MsgcallObject, IsCreatedByBothProgIdsWithItsFourMembers) {
   for (const char* progid : {"msgcall.MSGCALLMSG", "msgcall.MSGCALLMSG.1", "MSGCALL.msgcallmsg"}) {
     Obj o(progid);
     ASSERT_TRUE(o) << progid;
@@ -71,7 +71,7 @@ TEST_F(MessageObject, IsCreatedByBothProgIdsWithItsFourMembers) {
   EXPECT_EQ(pink_create("msgcall.MSGCALLMSG.2"), nullptr);
 }
 
-TEST_F(MessageObject, MMSSendPassesTheTextsInCp949AndReturnsTheResultTwice) {
+TEST_F(MsgcallObject, MMSSendPassesTheTextsInCp949AndReturnsTheResultTwice) {
   Obj o("msgcall.MSGCALLMSG");
   for (std::int32_t answer : {1, -6, -82}) {  // accepted, an attachment, a refusal byte
     core_double().answer = answer;
@@ -88,7 +88,7 @@ TEST_F(MessageObject, MMSSendPassesTheTextsInCp949AndReturnsTheResultTwice) {
   expect_message(core_double().calls[0].message);
 }
 
-TEST_F(MessageObject, ABatchPassesSocketAndFlagsThroughConnectSendDongboAndClose) {
+TEST_F(MsgcallObject, ABatchPassesSocketAndFlagsThroughConnectSendDongboAndClose) {
   Obj o("msgcall.MSGCALLMSG.1");
   pink_value r{};
   core_double().answer = 7;
@@ -124,7 +124,7 @@ TEST_F(MessageObject, ABatchPassesSocketAndFlagsThroughConnectSendDongboAndClose
   EXPECT_EQ(calls[2].socket_id, 7);
 }
 
-TEST_F(MessageObject, BadArgumentsReachNoOperation) {
+TEST_F(MsgcallObject, BadArgumentsReachNoOperation) {
   Obj o("msgcall.MSGCALLMSG");
   pink_value r{};
   std::vector<pink_value> twelve = texts();  // nRetVal missing
