@@ -31,7 +31,6 @@ class Window {
   // Timers; the owner's thread only (inside members, work and timers).
   void set_timer(int id, std::uint32_t interval_ms, std::function<void()> tick);
   void kill_timer(int id);
-  bool has_timer(int id) const { return timers_.count(id) != 0; }
 
   // Waits up to `timeout_ms` for work, then runs what is due: the work queued
   // before this run started, then the timers that are due. Work queued while

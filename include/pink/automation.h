@@ -71,8 +71,8 @@
  *   -4  the member could not run or hand its results back (the object ran
  *       out of memory); out-arguments may then be half written.
  * On -1 to -3 nothing ran and nothing is written back. `result` receives
- * the member's result (PINK_EMPTY for members without one); it may be NULL
- * when the caller does not want it. Strings and byte arrays of results and
+ * the member's result (PINK_EMPTY for members without one, and after an
+ * error); it may be NULL when the caller does not want it. Strings and byte arrays of results and
  * out-arguments stay owned by the object and valid until the object's next
  * pink_invoke, pink_pump or pink_release.
  *
