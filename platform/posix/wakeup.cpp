@@ -27,13 +27,13 @@ void close_fd(std::intptr_t h) {
 }
 
 void set_timer(std::intptr_t timer, std::uint32_t ms, bool armed) {
-  itimerspec spec{};
+  itimerspec when{};
   if (armed) {
-    spec.it_value.tv_sec = static_cast<time_t>(ms / 1000u);
-    spec.it_value.tv_nsec = static_cast<long>(ms % 1000u) * 1000000L;
-    if (ms == 0) spec.it_value.tv_nsec = 1;  // a zero value would disarm
+    when.it_value.tv_sec = static_cast<time_t>(ms / 1000u);
+    when.it_value.tv_nsec = static_cast<long>(ms % 1000u) * 1000000L;
+    if (ms == 0) when.it_value.tv_nsec = 1;  // a zero value would disarm
   }
-  ::timerfd_settime(fd(timer), 0, &spec, nullptr);
+  ::timerfd_settime(fd(timer), 0, &when, nullptr);
 }
 
 }  // namespace
