@@ -1,0 +1,88 @@
+// The base of the suite's automation objects: the class's member table, the
+// member code behind it, events through one sink, and the work its window
+// would run (received data, timers, deferred events), run by pump() on the
+// caller's thread.
+//
+// Events reach the sink only on the caller's thread, from inside call() or
+// pump(): an event fired there is delivered at once, as a control fires it
+// from its window's thread; one fired anywhere else (a reader thread) is
+// deferred to the next pump(), as a posted window message would be.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "automation/table.h"
+#include "automation/value.h"
+#include "automation/window.h"
+
+namespace pink::automation {
+
+class Object {
+ public:
+  explicit Object(const ClassInfo& info) : info_(info) {}
+  virtual ~Object() = default;
+  Object(const Object&) = delete;
+  Object& operator=(const Object&) = delete;
+
+  const ClassInfo& info() const noexcept { return info_; }
+
+  // Runs a member on the caller's thread. `args` are in declaration order,
+  // already checked and converted to the row's parameter types: in- and
+  // in/out-arguments hold the caller's values, out- and retval-arguments
+  // start empty of their type. The member writes its outputs into them and
+  // its result into `result`; a retval argument is the result (the API layer
+  // copies it). Members report failures in their results and never throw for
+  // them; anything that escapes is the API layer's to turn into an error.
+  void call(const Member& member, std::span<Value> args, Value& result);
+
+  // Runs the window's work on the caller's thread; see Window::run.
+  int pump(std::uint32_t timeout_ms);
+  std::intptr_t wait_handle() const noexcept { return window_.handle(); }
+
+  // Draws what the object's window shows now into a PNG file (UTF-8 path);
+  // false for objects without a window, and when drawing fails.
+  virtual bool snapshot(const std::string& png_path, int width, int height);
+
+  // Receives every event: its row in the event table and its arguments.
+  using Sink = std::function<void(const Member& event, std::span<const Value> args)>;
+  void set_sink(Sink sink) { sink_ = std::move(sink); }
+
+ protected:
+  virtual void run(const Member& member, std::span<Value> args, Value& result) = 0;
+
+  // Fires an event of the class's event table (unknown DISPIDs are dropped).
+  // Any thread: at once on the caller's thread inside call() or pump(),
+  // otherwise deferred to the next pump().
+  void fire(std::int32_t dispid, std::vector<Value> args);
+  // Fires it from the next pump(), whichever thread asks.
+  void defer(std::int32_t dispid, std::vector<Value> args);
+  // The window: post() received data from other threads, set timers.
+  Window& window() noexcept { return window_; }
+
+ private:
+  // Marks the calling thread as the one events fire on, for the scope.
+  class Dispatching {
+   public:
+    explicit Dispatching(Object& o);
+    ~Dispatching();
+
+   private:
+    Object& o_;
+    std::thread::id previous_;
+  };
+  void deliver(std::int32_t dispid, std::span<const Value> args);
+
+  const ClassInfo& info_;
+  Window window_;
+  Sink sink_;
+  std::atomic<std::thread::id> dispatching_{};
+};
+
+}  // namespace pink::automation

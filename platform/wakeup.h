@@ -1,0 +1,45 @@
+// A wake-up signal for one thread's work queue: it becomes signalled when
+// another thread hands over work (notify) or when a deadline its owner armed
+// passes, and stays signalled until the owner clears it. The owner waits on
+// it, or gives its handle to an event loop of its own.
+//
+// Linux: handle() is a descriptor (an epoll set over an eventfd and a
+// timerfd) that polls readable while the signal is set; the caller may poll,
+// select or epoll it but must not read it. Windows: handle() is the HANDLE of
+// the event object that notify() sets; deadlines are seen by wait().
+#pragma once
+
+#include <cstdint>
+
+namespace pink::wakeup {
+
+class Signal {
+ public:
+  // Throws std::runtime_error when the system gives no descriptors or handles.
+  Signal();
+  ~Signal();
+  Signal(const Signal&) = delete;
+  Signal& operator=(const Signal&) = delete;
+
+  // Sets the signal. Any thread; never blocks, never fails visibly.
+  void notify() noexcept;
+  // Sets the signal once `ms` milliseconds have passed (0: at once),
+  // replacing the deadline armed before. Owner thread.
+  void arm_after(std::uint32_t ms) noexcept;
+  // Forgets the armed deadline. Owner thread.
+  void disarm() noexcept;
+  // Clears the signal: notifications so far and a deadline that has passed.
+  // A deadline still ahead stays armed. Owner thread.
+  void clear() noexcept;
+  // Waits up to `timeout_ms` for the signal; true when it is set.
+  bool wait(std::uint32_t timeout_ms) noexcept;
+
+  std::intptr_t handle() const noexcept { return handle_; }
+
+ private:
+  std::intptr_t handle_ = -1;  // what callers wait on
+  std::intptr_t notify_ = -1;  // the notification object
+  std::intptr_t timer_ = -1;   // the deadline timer
+};
+
+}  // namespace pink::wakeup

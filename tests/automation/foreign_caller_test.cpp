@@ -1,0 +1,227 @@
+// POS programs written in Python reach the automation objects with ctypes
+// from folders of their own: the value layout, out-arguments, UTF-8 strings,
+// byte arrays, the event callback and the descriptor as a foreign caller
+// sees them (through a library built like libpinkauto with the probe object
+// inside), and libpinkauto itself, with the message sending object.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/socket.h"
+#include "tests/automation/provider.h"
+#include "tools/testkit/testkit.h"
+
+namespace pink {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Whether libpinkauto was linked with the message client (it is, once the
+// client is part of the build).
+constexpr bool kMessageCore = PINK_TEST_MESSAGE_CORE;
+
+// The C interface declared for ctypes, and helpers to build values.
+const std::string kPrelude = R"(
+import ctypes, select, sys
+class Value(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int32), ("num", ctypes.c_int32), ("str", ctypes.c_char_p),
+                ("bytes", ctypes.POINTER(ctypes.c_uint8)), ("len", ctypes.c_int32),
+                ("byref", ctypes.c_int32)]
+EVENT = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int32, ctypes.c_char_p,
+                         ctypes.POINTER(Value), ctypes.c_int32)
+lib = ctypes.CDLL(sys.argv[1])
+lib.pink_create.restype = ctypes.c_void_p
+lib.pink_create.argtypes = [ctypes.c_char_p]
+lib.pink_release.argtypes = [ctypes.c_void_p]
+lib.pink_dispid.argtypes = [ctypes.c_void_p, ctypes.c_char_p]
+lib.pink_invoke.argtypes = [ctypes.c_void_p, ctypes.c_int32, ctypes.c_int32,
+                            ctypes.POINTER(Value), ctypes.c_int32, ctypes.POINTER(Value)]
+lib.pink_advise.argtypes = [ctypes.c_void_p, EVENT, ctypes.c_void_p]
+lib.pink_pump.argtypes = [ctypes.c_void_p, ctypes.c_int32]
+lib.pink_fd.argtypes = [ctypes.c_void_p]
+lib.pink_snapshot.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int32, ctypes.c_int32]
+
+def call(o, name, values, kind=1):
+    args = (Value * max(len(values), 1))(*values)
+    result = Value()
+    status = lib.pink_invoke(o, lib.pink_dispid(o, name.encode()), kind, args, len(values),
+                             ctypes.byref(result))
+    return status, args, result
+def text(t): return Value(8, 0, None if t is None else t.encode())
+def num(t, v, byref=0): return Value(t, v, None, None, 0, byref)
+def show(v):
+    if v.type == 8: return v.str.decode()
+    if v.type == 0x2011: return list(v.bytes[:v.len])
+    return v.num
+)";
+
+testkit::RunOptions options(const std::string& cwd) {
+  testkit::RunOptions o;
+  o.cwd = cwd;
+  o.env["PYTHONIOENCODING"] = "utf-8";
+  o.timeout_ms = 60000;
+  return o;
+}
+
+TEST(AutomationForeignCaller, PythonPosDrivesEveryKindOfMemberEventAndTheDescriptor) {
+  testkit::TempDir pos;
+  const std::string script = kPrelude + R"(
+o = lib.pink_create(b"pinktest.Probe")
+st, a, r = call(o, "add", [num(3, 30000), num(2, 5)]); print("add", st, r.type, r.num)
+st, a, r = call(o, "Add", [num(3, 40000), num(2, 5)]); print("range", st, r.type)
+st, a, r = call(o, "Add", [num(2, 1)]); print("count", st)
+st, a, r = call(o, "Split", [text("하나 둘"), num(8, 0, 1), num(2, 0, 1), num(3, 5, 1)])
+print("split", st, show(a[1]), a[2].num, a[3].num, r.type, r.num)
+st, a, r = call(o, "Echo", [text(None)]); print("echo", st, repr(r.str))
+st, a, r = call(o, "Fetch", [num(2, 3), num(2, 0, 1)]); print("fetch", st, r.type, show(r), a[1].num)
+seen = []
+def on_event(ctx, dispid, name, args, nargs):
+    seen.append((dispid, name.decode(), [show(args[i]) for i in range(nargs)]))
+callback = EVENT(on_event)
+lib.pink_advise(o, callback, None)
+call(o, "Name", [text("계산대")], 4)
+call(o, "Fire", [num(2, 2)])
+print("fired", seen)
+del seen[:]
+data = (ctypes.c_uint8 * 3)(7, 8, 9)
+call(o, "Receive", [Value(0x2011, 0, None, ctypes.cast(data, ctypes.POINTER(ctypes.c_uint8)), 3, 0)])
+print("during", seen)
+ready, _, _ = select.select([lib.pink_fd(o)], [], [], 10)
+print("ready", len(ready), "ran", lib.pink_pump(o, 0), seen)
+ready, _, _ = select.select([lib.pink_fd(o)], [], [], 0)
+print("after", len(ready), lib.pink_snapshot(o, b"probe.png", 64, 32))
+lib.pink_release(o)
+lib.pink_release(None)
+)";
+  const auto r = testkit::run_python(script, {PINK_PROBE_LIBRARY}, options(pos.path()));
+  ASSERT_FALSE(r.timed_out);
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "add 0 3 30005\n"
+            "range -3 0\n"
+            "count -2\n"
+            "split 0 하나 7 12 11 -1\n"
+            "echo 0 b''\n"
+            "fetch 0 8209 [0, 1, 2] 1\n"
+            "fired [(1, 'OnTick', [1, '계산대']), (1, 'OnTick', [2, '계산대'])]\n"
+            "during []\n"
+            "ready 1 ran 1 [(2, 'OnData', [[7, 8, 9]])]\n"
+            "after 0 -1\n")
+      << r.err;
+}
+
+// libpinkauto.so as a POS ships it, in a folder of its own.
+std::string shipped_library(const testkit::TempDir& pos) {
+  pos.mkdir("vendor");
+  const std::string lib = pos.file("vendor/libpinkauto.so");
+  fs::copy_file(testkit::program("libpinkauto.so"), lib);
+  pos.mkdir("run");
+  return lib;
+}
+
+TEST(AutomationForeignCaller, LibpinkautoRefusesUnknownClassesAndNullObjectsQuietly) {
+  testkit::TempDir pos;
+  const std::string lib = shipped_library(pos);
+  const std::string script = kPrelude + R"(
+print(lib.pink_create(b"no.SuchClass"), lib.pink_create(None))
+lib.pink_release(None)
+lib.pink_advise(None, EVENT(), None)
+print(lib.pink_dispid(None, b"MMSSend"), lib.pink_invoke(None, 1, 1, None, 0, None),
+      lib.pink_pump(None, 0), lib.pink_fd(None), lib.pink_snapshot(None, b"x.png", 1, 1))
+)";
+  const auto r = testkit::run_python(script, {lib}, options(pos.file("run")));
+  ASSERT_FALSE(r.timed_out);
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "None None\n-1 -1 -1 -1 -1\n") << r.err;
+}
+
+// The twelve texts of a message and the out-argument, as ctypes values.
+const std::string kMessage = R"(
+def message(seq, files):
+    values = [text(t) for t in [seq, "M", "user01", "영업부", "01012345678", "0212345678",
+                                "제목", "본문 내용", ""] + files]
+    return values + [num(3, 0, 1)]
+)";
+
+std::string read_logs(const std::string& dir) {
+  std::string all;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    all.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return all;
+}
+
+TEST(AutomationForeignCaller, LibpinkautoMakesTheMessageObjectWhichReportsAnUnreachableProvider) {
+  if (!kMessageCore) GTEST_SKIP() << "libpinkauto is built without the message client";
+  // A port nobody listens on: both servers refuse at once.
+  std::uint16_t closed = 0;
+  {
+    auto listener = net::listen("127.0.0.1", 0);
+    ASSERT_TRUE(listener);
+    closed = listener->port();
+  }
+  testkit::TempDir pos, logs;
+  const std::string lib = shipped_library(pos);
+  const std::string script = kPrelude + kMessage + R"(
+for progid in (b"msgcall.MSGCALLMSG", b"msgcall.MSGCALLMSG.1"):
+    o = lib.pink_create(progid)
+    ids = [lib.pink_dispid(o, m) for m in (b"MMSSend", b"mmsconnect", b"MMSClose", b"MMSSendDongbo")]
+    st, a, r = call(o, "MMSConnect", [num(3, 99, 1)])
+    print(progid.decode(), ids, st, a[0].num, r.num)
+    st, a, r = call(o, "MMSSend", message("0001", ["", "", ""]))
+    print(st, a[12].num, r.num)
+    lib.pink_release(o)
+)";
+  auto opts = options(pos.file("run"));
+  const std::string here = "127.0.0.1:" + std::to_string(closed);
+  opts.env["PINK_MSG_PRIMARY"] = here;
+  opts.env["PINK_MSG_SECONDARY"] = here;
+  opts.env["PINK_MSG_LOGDIR"] = logs.path();
+  const auto r = testkit::run_python(script, {lib}, opts);
+  ASSERT_FALSE(r.timed_out);
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "msgcall.MSGCALLMSG [1, 2, 3, 4] 0 -1 -1\n0 -1 -1\n"
+            "msgcall.MSGCALLMSG.1 [1, 2, 3, 4] 0 -1 -1\n0 -1 -1\n")
+      << r.err;
+  const std::string log = read_logs(logs.path());
+  EXPECT_NE(log.find("line[1052]"), std::string::npos) << log;  // MMSConnect
+  EXPECT_NE(log.find("line[441]"), std::string::npos) << log;   // MMSSend
+}
+
+TEST(AutomationForeignCaller, LibpinkautoSendsABatchAndASingleMessageToTheProvider) {
+  if (!msgcall::testing::Provider::built()) GTEST_SKIP() << "msgsim is not built";
+  msgcall::testing::Provider provider;
+  std::string error;
+  ASSERT_TRUE(provider.start({}, error)) << error;
+  testkit::TempDir pos, logs;
+  const std::string lib = shipped_library(pos);
+  pos.write("run/menu.jpg", std::string(1000, 'J'));
+  const std::string script = kPrelude + kMessage + R"(
+o = lib.pink_create(b"msgcall.MSGCALLMSG")
+st, a, r = call(o, "MMSConnect", [num(3, 0, 1)])
+sock = a[0].num
+print(st, sock >= 0)
+for first, last, seq in ((1, 0, "B1"), (0, 1, "B2")):
+    st, a, r = call(o, "MMSSendDongbo", [num(3, sock), num(3, first), num(3, last)] + message(seq, ["", "", ""]))
+    print(st, a[15].num, r.num)
+st, a, r = call(o, "MMSClose", [num(3, sock), num(3, 9, 1)])
+print(st, a[1].num)
+st, a, r = call(o, "MMSSend", message("S1", ["menu.jpg", "", ""]))
+print(st, a[12].num, r.num)
+lib.pink_release(o)
+)";
+  auto opts = options(pos.file("run"));
+  for (const auto& [k, v] : provider.env(logs.path())) opts.env[k] = v;
+  const auto r = testkit::run_python(script, {lib}, opts);
+  ASSERT_FALSE(r.timed_out);
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "0 True\n0 1 1\n0 1 1\n0 0\n0 1 1\n") << r.err << provider.process->out();
+}
+
+}  // namespace
+}  // namespace pink
