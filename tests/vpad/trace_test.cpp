@@ -74,6 +74,13 @@ TEST(VpadTrace, EveryInkPixelIsSentOnceAndDrawsBackTheSameImage) {
     for (const auto& [x, y] : points) {
       EXPECT_TRUE(x >= 0 && x < 128 && y >= 1 && y <= 64) << x << "," << y;
     }
+    // A pad that counts its rows from 0 gets the same strokes one row up.
+    const Points from_zero = trace_ink(image, 0);
+    EXPECT_EQ(draw_points(from_zero, 0), image);
+    ASSERT_EQ(from_zero.size(), points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      EXPECT_EQ(from_zero[i], (std::pair{points[i].first, points[i].second - 1}));
+    }
   }
 }
 

@@ -5,13 +5,15 @@
 namespace pink::vpad {
 namespace {
 
-// tallypad draws points whose coordinates are both non-zero; quillpad those
-// in columns 0..127 and rows 1..63 (a point in the last row is not shown);
-// stylpad lists points up to 128 x 64.
+// tallypad and quillpad count the rows from 1, stylpad from 0. tallypad
+// draws points whose coordinates are both non-zero, and a coordinate of 3
+// reads as the ETX that ends its point records; quillpad draws columns
+// 0..127 and rows 1..63 (a point in the last row is not shown); stylpad
+// draws what falls on the pad.
 constexpr std::array kFamilyTable{
-    Family{"tallypad", signpad::make_tallypad_device, 1, 127, 1, 64},
-    Family{"stylpad", signpad::make_stylpad_device, 0, 128, 0, 64},
-    Family{"quillpad", signpad::make_quillpad_device, 0, 127, 1, 63},
+    Family{"tallypad", signpad::make_tallypad_device, 1, 1, 127, 1, 64, 3},
+    Family{"stylpad", signpad::make_stylpad_device, 0, 0, 127, 0, 63, -1},
+    Family{"quillpad", signpad::make_quillpad_device, 1, 0, 127, 1, 63, -1},
 };
 
 }  // namespace

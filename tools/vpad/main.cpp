@@ -41,7 +41,7 @@ int usage(const std::string& why) {
 }
 
 // The signature's pen points: the sample, or a bitmap's ink traced.
-std::optional<Points> load_signature(const std::string& source, std::string& error) {
+std::optional<Points> load_signature(const std::string& source, int top, std::string& error) {
   if (source == "sample") return pink::vpad::sample_signature();
   const auto file = pink::files::read_all(source);
   if (file.status != pink::files::ReadStatus::Ok) {
@@ -55,18 +55,23 @@ std::optional<Points> load_signature(const std::string& source, std::string& err
     error = source + ": " + error;
     return std::nullopt;
   }
-  return pink::vpad::trace_ink(*ink);
+  return pink::vpad::trace_ink(*ink, top);
 }
 
 void warn_undrawn(const pink::vpad::Family& f, const Points& points) {
-  std::size_t outside = 0;
+  std::size_t outside = 0, unsendable = 0;
   for (const auto& [x, y] : points) {
     if (x < f.min_x || x > f.max_x || y < f.min_y || y > f.max_y) ++outside;
+    if (x == f.unsendable || y == f.unsendable) ++unsendable;
   }
   if (outside > 0) {
     std::cerr << "vpad: warning: " << outside << " of the signature's " << points.size()
               << " points fall where a " << f.name << " control draws nothing (x " << f.min_x << ".."
               << f.max_x << ", y " << f.min_y << ".." << f.max_y << ")\n";
+  }
+  if (unsendable > 0) {
+    std::cerr << "vpad: warning: " << unsendable << " of the signature's " << points.size() << " points have a "
+              << "coordinate of " << f.unsendable << ", which a " << f.name << " control reads as the end of a record\n";
   }
 }
 
@@ -160,7 +165,7 @@ int main(int argc, char** argv) {
   }
   const pink::vpad::Family* family = pink::vpad::find_family(options->family);
   if (family == nullptr) return usage("unknown pad family " + options->family);
-  const auto points = load_signature(options->signature, error);
+  const auto points = load_signature(options->signature, family->top, error);
   if (!points) {
     std::cerr << "vpad: " << error << "\n";
     return kUsageStatus;

@@ -109,10 +109,10 @@ std::optional<PointImage> read_ink(std::span<const std::uint8_t> file, std::stri
   return ink;
 }
 
-PointImage draw_points(std::span<const std::pair<int, int>> points) {
+PointImage draw_points(std::span<const std::pair<int, int>> points, int top) {
   PointImage image{};
   for (const auto& [x, y] : points) {
-    if (x >= 0 && x < kPadWidth && y >= 1 && y <= kPadHeight) set(image, x, y - 1);
+    if (x >= 0 && x < kPadWidth && y - top >= 0 && y - top < kPadHeight) set(image, x, y - top);
   }
   return image;
 }
@@ -128,7 +128,7 @@ constexpr std::array<std::pair<int, int>, 8> kRing{
 
 class Tracer {
  public:
-  explicit Tracer(const PointImage& ink) {
+  Tracer(const PointImage& ink, int top) : top_(top) {
     for (int y = 0; y < kPadHeight; ++y) {
       for (int x = 0; x < kPadWidth; ++x) {
         const auto bit = static_cast<std::size_t>(y * kPadWidth + x);
@@ -230,7 +230,7 @@ class Tracer {
       int direction = -1;
       for (;;) {
         left_[index(at.first, at.second)] = 0;
-        out.emplace_back(at.first, at.second + 1);
+        out.emplace_back(at.first, at.second + top_);
         const auto step = next_step(at, direction);
         if (!step) break;
         direction = *step;
@@ -240,12 +240,13 @@ class Tracer {
     }
   }
 
+  int top_;
   std::array<std::uint8_t, kPadWidth * kPadHeight> left_{};
 };
 
 }  // namespace
 
-Points trace_ink(const PointImage& ink) { return Tracer(ink).run(); }
+Points trace_ink(const PointImage& ink, int top) { return Tracer(ink, top).run(); }
 
 // --- the sample ----------------------------------------------------------------
 
