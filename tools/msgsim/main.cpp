@@ -46,6 +46,7 @@ struct Worker {
 
 void serve(std::unique_ptr<pink::net::Socket> socket, std::uint64_t connection, const pink::msgsim::Options& o,
            pink::msgsim::Store& store) {
+  socket->set_no_delay(true);  // answers go out at once, as small records should
   log_line(connection, "connected");
   auto steps = [connection, quiet = o.quiet](const std::string& t) {
     if (!quiet) log_line(connection, t);
