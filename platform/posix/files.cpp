@@ -76,6 +76,14 @@ ReadResult read_all(std::string_view path) {
   return r;
 }
 
+// Linux has no mandatory locks: a file another process has open can always
+// be opened for reading, so Busy never comes from here.
+SharedRead read_shared(std::string_view path) {
+  ReadResult r = read_all(path);
+  if (r.status != ReadStatus::Ok) return {SharedReadStatus::Failed, {}};
+  return {SharedReadStatus::Ok, std::move(r.bytes)};
+}
+
 AppendStatus append(std::string_view path, std::string_view bytes) {
   const std::string p = os_path(path);
   const int fd = open_retrying(p, O_WRONLY | O_APPEND | O_CREAT);

@@ -59,6 +59,28 @@ ReadResult read_all(std::string_view path) {
   return r;
 }
 
+SharedRead read_shared(std::string_view path) {
+  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const bool busy = GetLastError() == ERROR_SHARING_VIOLATION;
+    return {busy ? SharedReadStatus::Busy : SharedReadStatus::Failed, {}};
+  }
+  SharedRead r{SharedReadStatus::Ok, {}};
+  char buf[65536];
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(h, buf, sizeof buf, &n, nullptr)) {
+      CloseHandle(h);
+      return {SharedReadStatus::Failed, {}};
+    }
+    if (n == 0) break;
+    r.bytes.append(buf, n);
+  }
+  CloseHandle(h);
+  return r;
+}
+
 AppendStatus append(std::string_view path, std::string_view bytes) {
   HANDLE h = CreateFileW(wide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
