@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/socket.h"
-#include "tests/automation/provider.h"
+#include "tests/msgcall/provider.h"
 #include "tools/testkit/testkit.h"
 
 namespace pink {
@@ -21,7 +21,6 @@ namespace fs = std::filesystem;
 
 // Whether libpinkauto was linked with the message client (it is, once the
 // client is part of the build).
-constexpr bool kMessageCore = PINK_TEST_MESSAGE_CORE;
 
 // The C interface declared for ctypes, and helpers to build values.
 const std::string kPrelude = R"(
@@ -156,14 +155,8 @@ std::string read_logs(const std::string& dir) {
 }
 
 TEST(AutomationForeignCaller, LibpinkautoMakesTheMessageObjectWhichReportsAnUnreachableProvider) {
-  if (!kMessageCore) GTEST_SKIP() << "libpinkauto is built without the message client";
   // A port nobody listens on: both servers refuse at once.
-  std::uint16_t closed = 0;
-  {
-    auto listener = net::listen("127.0.0.1", 0);
-    ASSERT_TRUE(listener);
-    closed = listener->port();
-  }
+  const std::uint16_t closed = msgcall::testing::closed_port();
   testkit::TempDir pos, logs;
   const std::string lib = shipped_library(pos);
   const std::string script = kPrelude + kMessage + R"(
@@ -194,10 +187,7 @@ for progid in (b"msgcall.MSGCALLMSG", b"msgcall.MSGCALLMSG.1"):
 }
 
 TEST(AutomationForeignCaller, LibpinkautoSendsABatchAndASingleMessageToTheProvider) {
-  if (!msgcall::testing::Provider::built()) GTEST_SKIP() << "msgsim is not built";
   msgcall::testing::Provider provider;
-  std::string error;
-  ASSERT_TRUE(provider.start({}, error)) << error;
   testkit::TempDir pos, logs;
   const std::string lib = shipped_library(pos);
   pos.write("run/menu.jpg", std::string(1000, 'J'));
@@ -220,7 +210,7 @@ lib.pink_release(o)
   const auto r = testkit::run_python(script, {lib}, opts);
   ASSERT_FALSE(r.timed_out);
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.out, "0 True\n0 1 1\n0 1 1\n0 0\n0 1 1\n") << r.err << provider.process->out();
+  EXPECT_EQ(r.out, "0 True\n0 1 1\n0 1 1\n0 0\n0 1 1\n") << r.err << provider.log();
 }
 
 }  // namespace

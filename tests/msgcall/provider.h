@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,6 +56,11 @@ class Provider {
     return store_.exists(folder);
   }
   const testkit::TempDir& store() const { return store_; }
+  // The environment that points a program's message client at this
+  // simulator, with its day log in `log_dir`.
+  std::map<std::string, std::string> env(const std::string& log_dir) const {
+    return {{"PINK_MSG_PRIMARY", address()}, {"PINK_MSG_SECONDARY", address()}, {"PINK_MSG_LOGDIR", log_dir}};
+  }
 
  private:
   testkit::TempDir store_;
