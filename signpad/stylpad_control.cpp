@@ -360,9 +360,7 @@ void StylpadControl::react(const Reaction& r, std::span<const std::uint8_t> fram
     case Step::CloseOnAck: end_job(); break;
     case Step::PinEscape: result_ = kResultEscape; break;
     case Step::ResendInit: send_init(); break;
-    case Step::Point:
-      if (points_.size() < kMaxPoints) points_.emplace_back(r.x, r.y);
-      break;
+    case Step::Point: points_.add(r.x, r.y); break;
     case Step::ScreenCleared: clear_points(); break;
     case Step::End: end_job(); break;
     case Step::EscapeEnd:
@@ -458,7 +456,7 @@ void StylpadControl::paint(Canvas& canvas) const {
   canvas.fill(kWhite);
   if (result_ == kResultSigned) canvas.text(0, 0, kSignDone.str(), kTextHeight, kBlack);
   if (result_ == kResultPin) canvas.text(0, 0, kPinDone.str(), kTextHeight, kBlack);
-  for (const auto& [x, y] : points_) canvas.ellipse(2 * x - 2, 2 * y - 2, 2 * x + 2, 2 * y + 2, kDotColour);
+  for (const auto& [x, y] : points_.points()) canvas.ellipse(2 * x - 2, 2 * y - 2, 2 * x + 2, 2 * y + 2, kDotColour);
   if (pin_picture_) {
     canvas.rectangle(0, 0, kPinPictureWidth, kPinPictureHeight, kPinPictureInk, kPinPictureFill);
     canvas.text(12, 12, kPinDone.str(), kTextHeight + 4, kPinPictureInk);

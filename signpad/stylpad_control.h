@@ -133,7 +133,7 @@ class StylpadControl final : public automation::Object {
   std::int16_t frame_height_ = 128;
   bool modified_ = false;
 
-  std::vector<std::pair<int, int>> points_;  // at most kMaxPoints
+  PointList points_;
   bool pin_picture_ = false;
 };
 

@@ -205,6 +205,12 @@ Reaction Session::pin_answer(std::span<const std::uint8_t> frame) {
   return r;
 }
 
+bool PointList::add(int x, int y) {
+  if (points_.size() >= kMaxPoints) return false;
+  points_.emplace_back(x, y);
+  return true;
+}
+
 std::string pin_of(std::span<const std::uint8_t> frame) {
   const auto data = data_of(frame);
   if (data.size() < 2) return {};

@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "signpad/capture.h"
@@ -251,6 +252,21 @@ class Session {
   bool close_requested_ = false;
   int attempts_ = 0;
   int ticks_ = 0;
+};
+
+// The pen points the control lists and paints: at most kMaxPoints; further
+// points are not listed.
+class PointList {
+ public:
+  // False when the list is full.
+  bool add(int x, int y);
+  void clear() noexcept { points_.clear(); }
+  bool empty() const noexcept { return points_.empty(); }
+  std::size_t size() const noexcept { return points_.size(); }
+  const std::vector<std::pair<int, int>>& points() const noexcept { return points_; }
+
+ private:
+  std::vector<std::pair<int, int>> points_;
 };
 
 // The PIN of a B3 answer: two ASCII digits give its length n, the n bytes

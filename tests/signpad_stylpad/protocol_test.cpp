@@ -346,13 +346,15 @@ TEST(StylpadNames, ImageNamesGetTheirExtension) {
   EXPECT_EQ(image_name(""), ".bmp");
 }
 
-TEST(StylpadErrors, EachErrorHasItsCodeAndCp949Text) {
-  EXPECT_EQ(error_row(Error::PortRange).code, 101);
-  EXPECT_EQ(error_row(Error::NoSignInitAnswer).code, 111);
-  EXPECT_EQ(error_row(Error::NoPinInitAnswer).code, 110);
-  EXPECT_EQ(error_row(Error::ImagePath).code, 112);
-  EXPECT_EQ(error_text(Error::BitmapConversion), cp("BMP 변환 실패"));
-  EXPECT_TRUE(text::is_valid_cp949(error_text(Error::ClearInPinMode)));
+TEST(StylpadHandlers, PointListKeepsAtMostNineThousandPoints) {
+  PointList list;
+  for (int i = 0; i < 9000; ++i) ASSERT_TRUE(list.add(i % 129, i % 65)) << i;
+  EXPECT_FALSE(list.add(1, 1));
+  EXPECT_EQ(list.size(), 9000u);
+  EXPECT_EQ(list.points().back(), std::make_pair(8999 % 129, 8999 % 65));
+  list.clear();
+  EXPECT_TRUE(list.empty());
+  EXPECT_TRUE(list.add(1, 1));
 }
 
 }  // namespace
