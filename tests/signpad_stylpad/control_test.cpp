@@ -118,8 +118,8 @@ TEST(StylpadControl, HostAcceptsClearsAndSeesThePenPointsWhileTheCustomerSigns) 
   pink_value byref{PINK_I4, amount, nullptr, nullptr, 0, 1};
   EXPECT_TRUE(b.pad.call("setamt", {byref}));
   ASSERT_TRUE(b.pad.pump_until_event("readyTOsignAction"));
-  EXPECT_NE(device.received().find(as_text(build(kSignRequest, {sign_key_text(), "70000", "04"}))),
-            std::string::npos);
+  const std::string request = as_text(build(kSignRequest, {sign_key_text(), "70000", "04"}));
+  EXPECT_TRUE(testkit::wait_until([&] { return device.received().find(request) != std::string::npos; }, 5000));
 
   // Nothing drawn yet: AcceptSign sends nothing.
   EXPECT_EQ(b.pad.num("AcceptSign"), 0);
@@ -220,7 +220,8 @@ void expect_init_given_up(bool sign, int port_number) {
   EXPECT_EQ(b.pad.last("errCode")->texts[0], utf8(error));
   EXPECT_EQ(b.pad.last("GetOCXMsg")->texts[0], utf8(error));
   EXPECT_EQ(b.pad.count("readyTOsignAction"), 0);
-  EXPECT_EQ(device.received(), as_text(kInitFrame) + as_text(kInitFrame) + as_text(kInitFrame));
+  const std::string three = as_text(kInitFrame) + as_text(kInitFrame) + as_text(kInitFrame);
+  EXPECT_TRUE(testkit::wait_until([&] { return device.received() == three; }, 5000)) << device.received().size();
   EXPECT_EQ(occurrences(testing::read_logs(b.work.path(), "result"), "CStylpadCtrl::Init_SignPad"), 3);
 }
 
