@@ -31,9 +31,11 @@ bool valid_pin(std::string_view pin) {
 
 std::string pin_block_hex(std::string_view pin, std::string_view card_no, const crypto::des::Block& key) {
   // The PIN field and the account field as 16 hexadecimal digits each.
-  std::string pin_field = "0" + std::string(1, "0123456789ABCDEF"[std::min<std::size_t>(pin.size(), 15)]);
-  pin_field += pin.substr(0, 14);
-  pin_field.resize(16, 'F');
+  constexpr std::string_view kHex = "0123456789ABCDEF";
+  std::string pin_field(16, 'F');
+  pin_field[0] = '0';
+  pin_field[1] = kHex[std::min<std::size_t>(pin.size(), 15)];
+  pin_field.replace(2, std::min<std::size_t>(pin.size(), 14), pin.substr(0, 14));
   std::string digits;
   for (const char c : card_no) {
     if (c >= '0' && c <= '9') digits += c;

@@ -151,8 +151,10 @@ std::uint8_t xor_all(std::span<const std::uint8_t> bytes) {
 }
 
 Bytes dongle_frame(std::span<const std::uint8_t> body) {
-  Bytes out{kDongleStart, 0x00, 0x00, static_cast<std::uint8_t>(body.empty() ? 0 : body.size() - 1)};
-  out.insert(out.end(), body.begin(), body.end());
+  Bytes out(4 + body.size());
+  out[0] = kDongleStart;
+  out[3] = static_cast<std::uint8_t>(body.empty() ? 0 : body.size() - 1);
+  std::copy(body.begin(), body.end(), out.begin() + 4);
   out.push_back(xor_all(out));
   return out;
 }
