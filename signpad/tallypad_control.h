@@ -7,8 +7,11 @@
 // port (COMn from SetPortNo, at the speed of SetBaudRate; on Linux
 // $PINK_COMn is looked up at every open) and writes its frame; it returns 1
 // when the frame went out whole. A request whose port does not open, or whose
-// frame is not written whole, returns 0 and leaves no exchange behind; the
-// next request tries the port again. Received bytes are read by the link's
+// frame is not written whole, returns 0 and leaves no exchange behind (the
+// port closed, no mode); the next request tries the port again. Arguments
+// that make no frame (an id that does not start and end with two hex digits,
+// card info without a count of 0 to 15 records or shorter than them) are
+// refused with 0 before anything changes. Received bytes are read by the link's
 // watch thread and parsed in pump(): pen points are drawn and set in the
 // point image, and a complete answer is acknowledged, the port closed, the
 // data kept for the request's Data member and its event fired. An answer

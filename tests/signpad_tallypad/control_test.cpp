@@ -81,6 +81,7 @@ TEST(TallypadControlE2E, InitIsAnsweredWithAckOrEscAndSilenceLeavesItWaiting) {
   // No answer: the request went out, nothing fires and no time-out ends it.
   c.call_number("SetPortNo", PINK_I2, 33);
   EXPECT_EQ(c.call("TallyPadInit"), 1);
+  ASSERT_TRUE(silent_pad.wait_received(8));
   c.pump_for(300);
   EXPECT_EQ(silent_pad.received(), req(Mode::Init));
   EXPECT_EQ(c.count("OnPadInitEvent"), 2);
@@ -358,11 +359,23 @@ TEST(TallypadControlE2E, ARequestEndsTheOpenExchangeEvenFromInsideAnEvent) {
   EXPECT_EQ(d.event_ret, 1);
   EXPECT_EQ(d.bytes[17], 2);  // both points
 
+  // Cancelled on the pad, the host asks the pad to start again at once: the
+  // control has closed the signing exchange before the event, so the new
+  // one stays open and completes.
+  c.on_fired = [&](const std::string& name) {
+    if (name == "OnSignSendCancel") c.call("TallyPadInit");
+  };
+  ASSERT_EQ(c.call("TallySignReq", {"1", "m"}), 1);
+  ASSERT_TRUE(c.wait_event("OnSignSendInput", 2));
+  pad.command("cancel");
+  ASSERT_TRUE(c.wait_event("OnPadInitEvent"));
+  EXPECT_EQ(c.data("TallyPadInitData").event_ret, 1);
+
   // A request while the pad waits: the port is closed and opened afresh.
   c.on_fired = nullptr;
   ASSERT_EQ(c.call("TallySignReq", {"1", "m"}), 1);
   ASSERT_EQ(c.call("TallyPadInit"), 1);
-  ASSERT_TRUE(c.wait_event("OnPadInitEvent"));
+  ASSERT_TRUE(c.wait_event("OnPadInitEvent", 2));
   EXPECT_EQ(c.data("TallyPadInitData").event_ret, 1);
 }
 
@@ -383,6 +396,16 @@ TEST(TallypadControlE2E, AnAnswerLongerThanTheReceiveBufferArrivesWhole) {
   EXPECT_EQ(d.bytes[0], ' ');  // zero
   EXPECT_EQ(d.bytes[2999], 2999 % 251);
   EXPECT_EQ(port.read_exact(6, 3000), "\x02\x00\x02\x04\x03\x05"s);
+
+  // An answer too short to hold the point count is an empty signature; the
+  // bitmap still comes from the (empty) point image.
+  ASSERT_EQ(c.call("TallySignSend"), 1);
+  EXPECT_EQ(port.read_exact(6, 3000), req(Mode::SignSend));
+  port.write(str(frame(kAnswerSignData, Bytes{'1', '2', '3', '4', '5'})));
+  ASSERT_TRUE(c.wait_event("OnSignSendEvent", 2));
+  const Control::Data short_answer = c.data("TallySignSendData");
+  EXPECT_EQ(short_answer.event_ret, -1);
+  EXPECT_EQ(short_answer.bytes.size(), 7u);
 }
 
 TEST(TallypadControlE2E, MembersKeepTheirContractsOnBadInput) {
