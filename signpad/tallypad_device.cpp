@@ -59,7 +59,9 @@ Bytes record(std::uint8_t code) { return {code, code, kEtx}; }
 class TallyDevice final : public PadDevice {
  public:
   explicit TallyDevice(const PadScript& script) : script_(script) {
-    if (script_.card_answer.empty()) script_.card_answer.assign(kSampleCardAnswer.begin(), kSampleCardAnswer.end());
+    if (script_.card_answer.empty()) {
+      script_.card_answer.assign(kSampleCardAnswer.begin(), kSampleCardAnswer.end());
+    }
     if (script_.card_answer.size() > 255) script_.card_answer.resize(255);  // one length byte
   }
 
@@ -177,9 +179,8 @@ void TallyDevice::on_dongle_frame(const Bytes& f, std::vector<Send>& out) {
 void TallyDevice::stream_signature(std::vector<Send>& out) {
   for (const auto& [x, y] : script_.signature) {
     if (ink_.size() < kMaxSignaturePoints) ink_.emplace_back(x, y);
-    out.push_back({script_.point_interval_ms,
-                   {static_cast<std::uint8_t>(std::clamp(x, 0, 255)), static_cast<std::uint8_t>(std::clamp(y, 0, 255)),
-                    kEtx}});
+    const auto coordinate = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
+    out.push_back({script_.point_interval_ms, {coordinate(x), coordinate(y), kEtx}});
   }
   out.push_back({script_.point_interval_ms, record(kRecordEnter)});
 }

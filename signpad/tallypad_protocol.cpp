@@ -77,7 +77,8 @@ constexpr Part kTicket[] = {field_of(0, 7), field_of(1, 10), fixed("\x80"), id_p
 constexpr Part kGift[] = {field_of(0, 7), field_of(1, 10), fixed("\x60"), id_pair(2)};
 constexpr Part kSports[] = {field_of(0, 7), field_of(1, 10), fixed("\xC0"), id_pair(2)};
 constexpr Part kCash[] = {field_of(0, 7), field_of(1, 10), fixed("\xE0"), id_pair(2)};
-constexpr Part kCardMember[] = {field_of(0, 7), field_of(1, 10), fixed("\x0B"), id_pair(2), fixed("\x20"), id_pair(3)};
+constexpr Part kCardMember[] = {field_of(0, 7), field_of(1, 10), fixed("\x0B"), id_pair(2),
+                                fixed("\x20"),  id_pair(3)};
 constexpr Part kCardInfo[] = {field_of(0, 10), records(1)};
 
 constexpr RequestRow kRequests[] = {

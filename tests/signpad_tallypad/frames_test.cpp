@@ -32,7 +32,8 @@ std::string request(Mode mode, const std::vector<std::string>& args) {
 // XOR of everything after STX.
 std::string pad(const std::string& command_and_data) {
   const std::size_t length = command_and_data.size() + 1;
-  std::string f = "\x02"s + static_cast<char>(length >> 8) + static_cast<char>(length & 0xFF) + command_and_data + "\x03";
+  std::string f = "\x02"s + static_cast<char>(length >> 8) + static_cast<char>(length & 0xFF);
+  f += command_and_data + "\x03";
   char x = 0;
   for (std::size_t i = 1; i < f.size(); ++i) x = static_cast<char>(x ^ f[i]);
   return f + x;

@@ -13,6 +13,8 @@
 
 namespace pink::signpad::tally::testing {
 
+using Clock = std::chrono::steady_clock;
+
 VirtualPad::VirtualPad(int com, const PadScript& script)
     : port_(com), device_(make_tallypad_device(script)), thread_([this] { loop(); }) {}
 
@@ -95,8 +97,8 @@ int Control::call(const char* member, const std::vector<std::string>& texts) {
   std::vector<pink_value> args;
   for (const std::string& t : texts) args.push_back({PINK_STR, 0, t.c_str(), nullptr, 0, 0});
   pink_value result{};
-  const std::int32_t status =
-      pink_invoke(o_, pink_dispid(o_, member), PINK_METHOD, args.data(), static_cast<std::int32_t>(args.size()), &result);
+  const std::int32_t status = pink_invoke(o_, pink_dispid(o_, member), PINK_METHOD, args.data(),
+                                          static_cast<std::int32_t>(args.size()), &result);
   if (status != PINK_OK || result.type != PINK_I2) return -1000 + status;
   return result.num;
 }
@@ -124,9 +126,9 @@ bool Control::wait_event(const std::string& name, int times, std::uint32_t timeo
 }
 
 bool Control::pump_until(const std::function<bool()>& done, std::uint32_t timeout_ms) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   while (!done()) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return false;
     pink_pump(o_, static_cast<std::int32_t>(std::min<long>(left.count(), 20)));
   }
@@ -134,16 +136,17 @@ bool Control::pump_until(const std::function<bool()>& done, std::uint32_t timeou
 }
 
 void Control::pump_for(std::uint32_t ms) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return;
     pink_pump(o_, static_cast<std::int32_t>(std::min<long>(left.count(), 50)));
   }
 }
 
 int Control::count(const std::string& name) const {
-  return static_cast<int>(std::count_if(events_.begin(), events_.end(), [&](const Fired& f) { return f.name == name; }));
+  const auto same = [&](const Fired& f) { return f.name == name; };
+  return static_cast<int>(std::count_if(events_.begin(), events_.end(), same));
 }
 
 bool Control::snapshot(const std::string& path, int width, int height) {
@@ -152,7 +155,7 @@ bool Control::snapshot(const std::string& path, int width, int height) {
 
 bool Picture::ink(int x, int y) const {
   if (x < 0 || y < 0 || x >= width || y >= height) return false;
-  const std::size_t at = 3 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x));
+  const auto at = 3 * static_cast<std::size_t>(y * width + x);
   return rgb[at] != 255 || rgb[at + 1] != 255 || rgb[at + 2] != 255;
 }
 
@@ -166,8 +169,9 @@ int Picture::ink_count() const {
 
 namespace {
 std::uint32_t be32(const std::string& b, std::size_t at) {
-  return std::uint32_t{static_cast<std::uint8_t>(b[at])} << 24 | std::uint32_t{static_cast<std::uint8_t>(b[at + 1])} << 16 |
-         std::uint32_t{static_cast<std::uint8_t>(b[at + 2])} << 8 | static_cast<std::uint8_t>(b[at + 3]);
+  std::uint32_t v = 0;
+  for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<std::uint8_t>(b[at + i]);
+  return v;
 }
 }  // namespace
 
