@@ -10,33 +10,37 @@ namespace {
 
 // --- request tables ------------------------------------------------------------
 
-// What a piece of a request's data is made of.
+// What a chunk of a request's data is made of.
 enum class Piece : std::uint8_t {
   Fixed,        // the bytes of `fixed`
+  Byte,         // the byte `arg`
   Key,          // the 16-character key string
   Field,        // argument `arg` as a text field of `width` bytes
-  Prompt,       // prompt `arg` (kPrompts) as a text field of `width` bytes
+  Prompt,       // prompt `arg` (prompt_text) as a text field of `width` bytes
   CardNo,       // argument `arg`, trimmed, cut to `width` bytes, not padded
   IdBytes,      // the two bytes of argument `arg` (id_bytes)
   CardRecords,  // the count and records of argument `arg` (card_records)
 };
 
-struct Part {
+struct Chunk {
   Piece piece;
   std::string_view fixed;
   std::uint8_t arg = 0;
   std::uint8_t width = 0;
 };
 
-constexpr Part fixed(std::string_view bytes) { return {Piece::Fixed, bytes}; }
-constexpr Part key() { return {Piece::Key, {}}; }
-constexpr Part field_of(std::uint8_t arg, std::uint8_t width) { return {Piece::Field, {}, arg, width}; }
-constexpr Part prompt(std::uint8_t id) { return {Piece::Prompt, {}, id, 16}; }
-constexpr Part card_no(std::uint8_t arg) { return {Piece::CardNo, {}, arg, kCardNoMax}; }
-constexpr Part id_pair(std::uint8_t arg) { return {Piece::IdBytes, {}, arg}; }
-constexpr Part records(std::uint8_t arg) { return {Piece::CardRecords, {}, arg}; }
+constexpr Chunk fixed(std::string_view bytes) { return {Piece::Fixed, bytes}; }
+constexpr Chunk byte(std::uint8_t b) { return {Piece::Byte, {}, b}; }
+constexpr Chunk key() { return {Piece::Key, {}}; }
+constexpr Chunk field_of(std::uint8_t arg, std::uint8_t width) { return {Piece::Field, {}, arg, width}; }
+constexpr Chunk prompt(std::uint8_t id) { return {Piece::Prompt, {}, id, 16}; }
+constexpr Chunk card_no(std::uint8_t arg) { return {Piece::CardNo, {}, arg, kCardNoMax}; }
+constexpr Chunk id_pair(std::uint8_t arg) { return {Piece::IdBytes, {}, arg}; }
+constexpr Chunk records(std::uint8_t arg) { return {Piece::CardRecords, {}, arg}; }
 
-constexpr Part kFsPart = fixed("\x1C");
+constexpr Chunk kFsChunk = byte(kFs);
+// The card reader requests that ask for no id end with FF FF in its place.
+constexpr Chunk kNoId = byte(0xFF);
 
 // The pad's prompts while it works on a PIN, shown in its 16-byte fields.
 constexpr std::uint8_t kPromptPrivacy = 0;     // "processing personal data"
@@ -54,32 +58,33 @@ const std::string& prompt_text(std::uint8_t id) {
 enum class Wrap : std::uint8_t { Pad, Dongle };
 
 // A request: its frame family, the command (pad frames) or first body byte
-// (dongle frames), and the pieces of data after it.
+// (dongle frames), and the chunks of data after it.
 struct RequestRow {
   Mode mode;
   Wrap wrap;
   std::uint8_t command;
-  std::span<const Part> parts;
+  std::span<const Chunk> chunks;
 };
 
-constexpr Part kInit[] = {fixed("07")};
-constexpr Part kSignReq[] = {fixed("0B"), key(), field_of(0, 16), kFsPart, field_of(1, 16), fixed("\x1C\x1C")};
-constexpr Part kPin[] = {fixed("120"), field_of(0, 16), kFsPart, field_of(1, 16), kFsPart, prompt(kPromptPrivacy),
-                         kFsPart, prompt(kPromptWait), kFsPart, fixed("02")};
-constexpr Part kPinEnc[] = {card_no(0),  kFsPart, fixed("01"), key(), fixed("0206"), field_of(1, 16),
-                            kFsPart,     field_of(2, 16), kFsPart, prompt(kPromptPinWorking), kFsPart,
-                            prompt(kPromptWait), kFsPart, fixed("02")};
-constexpr Part kLogOn[] = {field_of(0, 10)};
-constexpr Part kCard[] = {field_of(0, 7), field_of(1, 10), fixed("\x0B\xFF\xFF")};
-constexpr Part kMember[] = {field_of(0, 7), field_of(1, 10), fixed("\x20"), id_pair(2)};
-constexpr Part kDebit[] = {field_of(0, 7), field_of(1, 10), fixed("\x0D"), id_pair(2)};
-constexpr Part kTicket[] = {field_of(0, 7), field_of(1, 10), fixed("\x80"), id_pair(2)};
-constexpr Part kGift[] = {field_of(0, 7), field_of(1, 10), fixed("\x60"), id_pair(2)};
-constexpr Part kSports[] = {field_of(0, 7), field_of(1, 10), fixed("\xC0"), id_pair(2)};
-constexpr Part kCash[] = {field_of(0, 7), field_of(1, 10), fixed("\xE0"), id_pair(2)};
-constexpr Part kCardMember[] = {field_of(0, 7), field_of(1, 10), fixed("\x0B"), id_pair(2),
-                                fixed("\x20"),  id_pair(3)};
-constexpr Part kCardInfo[] = {field_of(0, 10), records(1)};
+constexpr Chunk kInit[] = {fixed("07")};
+constexpr Chunk kSignReq[] = {fixed("0B"), key(), field_of(0, 16), kFsChunk, field_of(1, 16), kFsChunk, kFsChunk};
+constexpr Chunk kPin[] = {fixed("120"), field_of(0, 16), kFsChunk, field_of(1, 16), kFsChunk, prompt(kPromptPrivacy),
+                          kFsChunk, prompt(kPromptWait), kFsChunk, fixed("02")};
+constexpr Chunk kPinEnc[] = {card_no(0), kFsChunk, fixed("01"), key(), fixed("0206"), field_of(1, 16),
+                             kFsChunk, field_of(2, 16), kFsChunk, prompt(kPromptPinWorking), kFsChunk,
+                             prompt(kPromptWait), kFsChunk, fixed("02")};
+constexpr Chunk kLogOn[] = {field_of(0, 10)};
+// The card reader requests: transaction number, site id, the kind of card, the id.
+constexpr Chunk kCard[] = {field_of(0, 7), field_of(1, 10), byte(kKindCard), kNoId, kNoId};
+constexpr Chunk kMember[] = {field_of(0, 7), field_of(1, 10), byte(kKindMember), id_pair(2)};
+constexpr Chunk kDebit[] = {field_of(0, 7), field_of(1, 10), byte(kKindDebit), id_pair(2)};
+constexpr Chunk kTicket[] = {field_of(0, 7), field_of(1, 10), byte(kKindTicket), id_pair(2)};
+constexpr Chunk kGift[] = {field_of(0, 7), field_of(1, 10), byte(kKindGift), id_pair(2)};
+constexpr Chunk kSports[] = {field_of(0, 7), field_of(1, 10), byte(kKindSports), id_pair(2)};
+constexpr Chunk kCash[] = {field_of(0, 7), field_of(1, 10), byte(kKindCash), id_pair(2)};
+constexpr Chunk kCardMember[] = {field_of(0, 7), field_of(1, 10), byte(kKindCard), id_pair(2),
+                                 byte(kKindMember), id_pair(3)};
+constexpr Chunk kCardInfo[] = {field_of(0, 10), records(1)};
 
 constexpr RequestRow kRequests[] = {
     {Mode::Init, Wrap::Pad, kCmdInit, kInit},
@@ -109,23 +114,26 @@ std::optional<std::uint8_t> hex_pair(std::string_view two) {
 }
 
 // Appends one piece; false when its argument cannot make it.
-bool append_part(Bytes& out, const Part& part, std::span<const std::string_view> args) {
-  const std::string_view arg = part.arg < args.size() ? args[part.arg] : std::string_view{};
-  switch (part.piece) {
+bool append_chunk(Bytes& out, const Chunk& chunk, std::span<const std::string_view> args) {
+  const std::string_view arg = chunk.arg < args.size() ? args[chunk.arg] : std::string_view{};
+  switch (chunk.piece) {
     case Piece::Fixed:
-      append(out, part.fixed);
+      append(out, chunk.fixed);
+      return true;
+    case Piece::Byte:
+      out.push_back(chunk.arg);
       return true;
     case Piece::Key:
       append(out, signpad::field(kTallypadKey, 16));
       return true;
     case Piece::Field:
-      append(out, signpad::field(arg, part.width));
+      append(out, signpad::field(arg, chunk.width));
       return true;
     case Piece::Prompt:
-      append(out, signpad::field(prompt_text(part.arg), part.width));
+      append(out, signpad::field(prompt_text(chunk.arg), chunk.width));
       return true;
     case Piece::CardNo:
-      append(out, text::rtrim(arg).substr(0, part.width));
+      append(out, text::rtrim(arg).substr(0, chunk.width));
       return true;
     case Piece::IdBytes:
       if (const auto two = id_bytes(arg)) {
@@ -191,8 +199,8 @@ std::optional<Bytes> request_frame(Mode mode, std::span<const std::string_view> 
   if (row == std::end(kRequests)) return std::nullopt;
   Bytes data;
   if (row->wrap == Wrap::Dongle) data.push_back(row->command);
-  for (const Part& part : row->parts) {
-    if (!append_part(data, part, args)) return std::nullopt;
+  for (const Chunk& chunk : row->chunks) {
+    if (!append_chunk(data, chunk, args)) return std::nullopt;
   }
   return row->wrap == Wrap::Pad ? frame(row->command, data) : dongle_frame(data);
 }
