@@ -40,6 +40,10 @@ bool write_all(std::string_view path, std::string_view bytes);
 
 bool exists(std::string_view path);
 
+// Creates the folder (its parent must exist); true when the folder exists
+// afterwards, whether made now or before.
+bool make_folder(std::string_view path);
+
 // Name of the file a directory lookup of `path` yields ("sign.bmp" for
 // "c:\sign.bmp" when it exists), or nothing.
 std::optional<std::string> lookup_name(std::string_view path);

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <system_error>
 
 #include "platform/clock.h"
@@ -423,8 +422,7 @@ void QuillpadControl::log(const std::string& text) noexcept {
     std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d:%03d", t.hour, t.minute, t.second, t.millisecond);
     const std::string line = std::string(stamp) + " : " + text + "\n";
     if (files::append(name, line) != files::AppendStatus::PathNotFound) return;
-    std::error_code ignored;
-    std::filesystem::create_directory(std::filesystem::path(files::native_path(kLogFolder)), ignored);
+    files::make_folder(kLogFolder);
     files::append(name, line);
   } catch (...) {
     // The line is lost; the job is not.

@@ -1,7 +1,6 @@
 #include "signpad/stylpad_control.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <system_error>
 
 #include "platform/appfile.h"
@@ -32,15 +31,6 @@ std::string date6(const clock::LocalTime& t) {
   char d[16];
   std::snprintf(d, sizeof d, "%02d%02d%02d", t.year % 100, t.month, t.day);
   return d;
-}
-
-// Folders are made here; the file functions of the platform layer never make
-// them. The name is cp949, mapped and widened like every file name.
-bool make_folder(std::string_view cp949) {
-  std::error_code ec;
-  const std::u16string wide = text::cp949_to_utf16(files::native_path(cp949));
-  std::filesystem::create_directory(std::filesystem::path(wide), ec);
-  return !ec;
 }
 
 }  // namespace
@@ -418,7 +408,7 @@ void StylpadControl::on_signature(std::span<const std::uint8_t> frame) {
 void StylpadControl::copy_to_signdata(const BitmapFile& file) {
   const auto place = signdata_place(appfile::beside_program(kSignDataFolder, kSignDataVariable));
   const std::string_view bytes(reinterpret_cast<const char*>(file.data()), file.size());
-  if (!place || (!files::exists(place->folder) && !make_folder(place->folder)) ||
+  if (!place || (!files::exists(place->folder) && !files::make_folder(place->folder)) ||
       !files::write_all(place->file, bytes)) {
     trace("CStylpadCtrl::file_write signtemp.bmp not copied");
   }

@@ -113,6 +113,13 @@ bool exists(std::string_view path) {
   return ::stat(os_path(path).c_str(), &st) == 0;
 }
 
+bool make_folder(std::string_view path) {
+  const std::string os = os_path(path);
+  if (::mkdir(os.c_str(), 0777) == 0) return true;
+  struct stat st{};
+  return errno == EEXIST && ::stat(os.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::optional<std::string> lookup_name(std::string_view path) {
   const std::string mapped = native_path(path);
   struct stat st{};

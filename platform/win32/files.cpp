@@ -109,6 +109,13 @@ bool write_all(std::string_view path, std::string_view bytes) {
 
 bool exists(std::string_view path) { return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool make_folder(std::string_view path) {
+  const std::wstring w = wide(path);
+  if (CreateDirectoryW(w.c_str(), nullptr)) return true;
+  const DWORD attributes = GetFileAttributesW(w.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // Like the run-time's Dir: the name on disk of the first normal file that
 // matches (folders, hidden and system files are not listed).
 std::optional<std::string> lookup_name(std::string_view path) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 
 #include "platform/env.h"
@@ -88,6 +90,17 @@ TEST(PlainFiles, SharedReadingAndFixedFolders) {
   EXPECT_EQ(files::fixed_folder("C:\\TEMP", "PINK_TEST_FOLDER", "/tmp"), text::utf8_to_cp949("/srv/로그"));
   tk::ScopedEnv unset("PINK_TEST_FOLDER", std::nullopt);
   EXPECT_EQ(files::fixed_folder("C:\\TEMP", "PINK_TEST_FOLDER", "/tmp"), "/tmp");
+}
+
+TEST(PlainFiles, MakeFolderMakesOneLevelAndAcceptsAnExistingFolderOnly) {
+  tk::TempDir dir;
+  const std::string korean = text::utf8_to_cp949(dir.path() + "/서명");
+  EXPECT_TRUE(files::make_folder(korean));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "/서명"));
+  EXPECT_TRUE(files::make_folder(korean));  // there already
+  EXPECT_FALSE(files::make_folder(dir.path() + "/a/b"));  // no parents are made
+  dir.write("plain", "x");
+  EXPECT_FALSE(files::make_folder(dir.path() + "/plain"));  // a file is no folder
 }
 
 TEST(Environment, UnsetAndEmptyAreBothNothing) {
