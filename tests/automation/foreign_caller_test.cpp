@@ -19,42 +19,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Whether libpinkauto was linked with the message client (it is, once the
-// client is part of the build).
-
-// The C interface declared for ctypes, and helpers to build values.
+// The POS loads the library through the Python binding shipped beside it.
 const std::string kPrelude = R"(
 import ctypes, select, sys
-class Value(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int32), ("num", ctypes.c_int32), ("str", ctypes.c_char_p),
-                ("bytes", ctypes.POINTER(ctypes.c_uint8)), ("len", ctypes.c_int32),
-                ("byref", ctypes.c_int32)]
-EVENT = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int32, ctypes.c_char_p,
-                         ctypes.POINTER(Value), ctypes.c_int32)
-lib = ctypes.CDLL(sys.argv[1])
-lib.pink_create.restype = ctypes.c_void_p
-lib.pink_create.argtypes = [ctypes.c_char_p]
-lib.pink_release.argtypes = [ctypes.c_void_p]
-lib.pink_dispid.argtypes = [ctypes.c_void_p, ctypes.c_char_p]
-lib.pink_invoke.argtypes = [ctypes.c_void_p, ctypes.c_int32, ctypes.c_int32,
-                            ctypes.POINTER(Value), ctypes.c_int32, ctypes.POINTER(Value)]
-lib.pink_advise.argtypes = [ctypes.c_void_p, EVENT, ctypes.c_void_p]
-lib.pink_pump.argtypes = [ctypes.c_void_p, ctypes.c_int32]
-lib.pink_fd.argtypes = [ctypes.c_void_p]
-lib.pink_snapshot.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int32, ctypes.c_int32]
-
-def call(o, name, values, kind=1):
-    args = (Value * max(len(values), 1))(*values)
-    result = Value()
-    status = lib.pink_invoke(o, lib.pink_dispid(o, name.encode()), kind, args, len(values),
-                             ctypes.byref(result))
-    return status, args, result
-def text(t): return Value(8, 0, None if t is None else t.encode())
-def num(t, v, byref=0): return Value(t, v, None, None, 0, byref)
-def show(v):
-    if v.type == 8: return v.str.decode()
-    if v.type == 0x2011: return list(v.bytes[:v.len])
-    return v.num
+from pinkauto import *
+lib = load(sys.argv[1])
 )";
 
 testkit::RunOptions options(const std::string& cwd) {

@@ -17,44 +17,19 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kScript = R"(
-import ctypes, sys, time
-class Value(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int32), ("num", ctypes.c_int32), ("str", ctypes.c_char_p),
-                ("bytes", ctypes.POINTER(ctypes.c_uint8)), ("len", ctypes.c_int32),
-                ("byref", ctypes.c_int32)]
-EVENT = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int32, ctypes.c_char_p,
-                         ctypes.POINTER(Value), ctypes.c_int32)
-lib = ctypes.CDLL(sys.argv[1])
-lib.pink_create.restype = ctypes.c_void_p
-lib.pink_create.argtypes = [ctypes.c_char_p]
-lib.pink_release.argtypes = [ctypes.c_void_p]
-lib.pink_dispid.argtypes = [ctypes.c_void_p, ctypes.c_char_p]
-lib.pink_invoke.argtypes = [ctypes.c_void_p, ctypes.c_int32, ctypes.c_int32,
-                            ctypes.POINTER(Value), ctypes.c_int32, ctypes.POINTER(Value)]
-lib.pink_advise.argtypes = [ctypes.c_void_p, EVENT, ctypes.c_void_p]
-lib.pink_pump.argtypes = [ctypes.c_void_p, ctypes.c_int32]
-
-def call(o, name, values, kind=1):
-    args = (Value * max(len(values), 1))(*values)
-    result = Value()
-    status = lib.pink_invoke(o, lib.pink_dispid(o, name.encode()), kind, args, len(values),
-                             ctypes.byref(result))
-    return status, args, result
-def text(t): return Value(8, 0, t.encode())
-def num(t, v, byref=0): return Value(t, v, None, None, 0, byref)
+import sys, time
+from pinkauto import *
+lib = load(sys.argv[1])
 
 events = []
-@EVENT
-def on_event(ctx, dispid, name, args, n):
-    events.append(name.decode())
 
 def wait_for(o, name):
     end = time.time() + 20
     while name not in events and time.time() < end:
         lib.pink_pump(o, 20)
 
-o = lib.pink_create(b"QUILLPAD.QuillpadCtrl")
-lib.pink_advise(o, on_event, None)
+o = create("QUILLPAD.QuillpadCtrl")
+advise(o, lambda dispid, name, args: events.append(name))
 card, tr = "9410123412341234", "감사합니다 " * 3
 call(o, "SetPortNo", [num(2, int(sys.argv[2]))])
 st, a, r = call(o, "QuillElecSign", [text(card), text(tr)]); print("sign", st, r.num)
@@ -68,7 +43,7 @@ st, a, r = call(o, "QuillGetPin", [text(card), text("1000"), text("0123456789ABC
 wait_for(o, "OnPinEnd")
 print("pindata", call(o, "strPinData", [], 2)[2].str.decode())
 print("events", ",".join(events))
-lib.pink_release(o)
+release(o)
 )";
 
 TEST(QuillForeignCaller, PythonPosSignsAndTakesAPin) {

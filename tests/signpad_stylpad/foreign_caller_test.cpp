@@ -17,32 +17,8 @@ namespace {
 
 const std::string kPos = R"(
 import ctypes, select, sys, time
-class Value(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int32), ("num", ctypes.c_int32), ("str", ctypes.c_char_p),
-                ("bytes", ctypes.POINTER(ctypes.c_uint8)), ("len", ctypes.c_int32),
-                ("byref", ctypes.c_int32)]
-EVENT = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int32, ctypes.c_char_p,
-                         ctypes.POINTER(Value), ctypes.c_int32)
-lib = ctypes.CDLL(sys.argv[1])
-lib.pink_create.restype = ctypes.c_void_p
-lib.pink_create.argtypes = [ctypes.c_char_p]
-lib.pink_release.argtypes = [ctypes.c_void_p]
-lib.pink_dispid.argtypes = [ctypes.c_void_p, ctypes.c_char_p]
-lib.pink_invoke.argtypes = [ctypes.c_void_p, ctypes.c_int32, ctypes.c_int32,
-                            ctypes.POINTER(Value), ctypes.c_int32, ctypes.POINTER(Value)]
-lib.pink_advise.argtypes = [ctypes.c_void_p, EVENT, ctypes.c_void_p]
-lib.pink_pump.argtypes = [ctypes.c_void_p, ctypes.c_int32]
-lib.pink_fd.argtypes = [ctypes.c_void_p]
-lib.pink_snapshot.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int32, ctypes.c_int32]
-
-def call(o, name, values):
-    args = (Value * max(len(values), 1))(*values)
-    result = Value()
-    status = lib.pink_invoke(o, lib.pink_dispid(o, name.encode()), 1, args, len(values), ctypes.byref(result))
-    return status, result
-def text(t): return Value(8, 0, t.encode())
-def num(v): return Value(3, v, None, None, 0, 0)
-def show(v): return v.str.decode() if v.type == 8 else v.num
+from pinkauto import *
+lib = load(sys.argv[1])
 
 pad = lib.pink_create(b"STYLPAD.StylPadCtrl")
 seen = []
@@ -60,17 +36,17 @@ def until_closed():
     del seen[:]
 
 port, logs = int(sys.argv[2]), sys.argv[3]
-print("name", call(pad, "SetImgName", [text("서명")])[1].num)
-print("open", call(pad, "OpenSign", [text(logs), num(port), text("12000")])[1].num)
+print("name", call(pad, "SetImgName", [text("서명")])[2].num)
+print("open", call(pad, "OpenSign", [text(logs), num(I4, port), text("12000")])[2].num)
 until_closed()
-status, string = call(pad, "GetSigndata", [])
+status, _, string = call(pad, "GetSigndata", [])
 print("string", string.str[:5].decode(), len(string.str))
-print("result", call(pad, "GetRtnVal", [])[1].num)
+print("result", call(pad, "GetRtnVal", [])[2].num)
 print("snapshot", lib.pink_snapshot(pad, b"window.png", 256, 128))
 call(pad, "SetPinLen", [text("06")])
-print("pin pad", call(pad, "OpenPinpad", [text(logs), num(port)])[1].num)
+print("pin pad", call(pad, "OpenPinpad", [text(logs), num(I4, port)])[2].num)
 until_closed()
-print("pin", call(pad, "pinpadValue", [])[1].str.decode(), call(pad, "GetRtnVal", [])[1].num)
+print("pin", call(pad, "pinpadValue", [])[2].str.decode(), call(pad, "GetRtnVal", [])[2].num)
 lib.pink_release(pad)
 )";
 

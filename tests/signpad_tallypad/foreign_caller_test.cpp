@@ -18,31 +18,8 @@ namespace fs = std::filesystem;
 
 const std::string kScript = R"(
 import ctypes, sys, time
-class Value(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int32), ("num", ctypes.c_int32), ("str", ctypes.c_char_p),
-                ("bytes", ctypes.POINTER(ctypes.c_uint8)), ("len", ctypes.c_int32),
-                ("byref", ctypes.c_int32)]
-EVENT = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int32, ctypes.c_char_p,
-                         ctypes.POINTER(Value), ctypes.c_int32)
-lib = ctypes.CDLL(sys.argv[1])
-lib.pink_create.restype = ctypes.c_void_p
-lib.pink_create.argtypes = [ctypes.c_char_p]
-lib.pink_release.argtypes = [ctypes.c_void_p]
-lib.pink_dispid.argtypes = [ctypes.c_void_p, ctypes.c_char_p]
-lib.pink_invoke.argtypes = [ctypes.c_void_p, ctypes.c_int32, ctypes.c_int32,
-                            ctypes.POINTER(Value), ctypes.c_int32, ctypes.POINTER(Value)]
-lib.pink_advise.argtypes = [ctypes.c_void_p, EVENT, ctypes.c_void_p]
-lib.pink_pump.argtypes = [ctypes.c_void_p, ctypes.c_int32]
-lib.pink_snapshot.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int32, ctypes.c_int32]
-
-def text(t): return Value(8, 0, t.encode())
-def num(t, v, byref=0): return Value(t, v, None, None, 0, byref)
-def call(o, name, values):
-    args = (Value * max(len(values), 1))(*values)
-    result = Value()
-    status = lib.pink_invoke(o, lib.pink_dispid(o, name.encode()), 1, args, len(values),
-                             ctypes.byref(result))
-    return status, args, result
+from pinkauto import *
+lib = load(sys.argv[1])
 
 o = lib.pink_create(b"TALLYPAD.TallypadCtrl")
 fired = []
