@@ -4,6 +4,7 @@
 // significant bit of the input.
 #include "crypto/des.h"
 
+#include <array>
 #include <cstddef>
 
 namespace pink::crypto::des {
@@ -98,16 +99,34 @@ constexpr std::uint32_t rotate28(std::uint32_t v, int n) {
   return ((v << n) | (v >> (28 - n))) & 0x0FFFFFFFu;
 }
 
-constexpr std::uint32_t feistel(std::uint32_t half, std::uint64_t round_key) {
-  const std::uint64_t x = permute(half, 32, kExpansion) ^ round_key;
-  std::uint32_t s = 0;
+// SP[box][six]: the S-box's four output bits for a six-bit input, already
+// moved through P to where they land in the round function's output.
+constexpr std::array<std::array<std::uint32_t, 64>, 8> make_sp() {
+  std::array<std::array<std::uint32_t, 64>, 8> sp{};
   for (int box = 0; box < 8; ++box) {
-    const unsigned six = static_cast<unsigned>(x >> (42 - 6 * box)) & 0x3Fu;
-    const unsigned row = ((six >> 4) & 2u) | (six & 1u);
-    const unsigned column = (six >> 1) & 0xFu;
-    s = (s << 4) | kSBoxes[box][row * 16 + column];
+    for (unsigned six = 0; six < 64; ++six) {
+      const unsigned row = ((six >> 4) & 2u) | (six & 1u);
+      const unsigned column = (six >> 1) & 0xFu;
+      const std::uint32_t s = static_cast<std::uint32_t>(kSBoxes[box][row * 16 + column]) << (28 - 4 * box);
+      sp[static_cast<std::size_t>(box)][six] = static_cast<std::uint32_t>(permute(s, 32, kRoundPermutation));
+    }
   }
-  return static_cast<std::uint32_t>(permute(s, 32, kRoundPermutation));
+  return sp;
+}
+
+constexpr auto kSp = make_sp();
+
+// The round function: E (each six-bit group is four bits of the half and
+// the bit on either side, wrapping round), the round key, S and P.
+std::uint32_t feistel(std::uint32_t half, std::uint64_t round_key) {
+  const std::uint32_t rotated = (half >> 1) | (half << 31);  // bit 32 first, then bits 1 .. 31
+  const std::uint64_t doubled = (static_cast<std::uint64_t>(rotated) << 32) | rotated;
+  std::uint32_t out = 0;
+  for (int box = 0; box < 8; ++box) {
+    const unsigned six = static_cast<unsigned>((doubled >> (58 - 4 * box)) ^ (round_key >> (42 - 6 * box))) & 0x3Fu;
+    out |= kSp[static_cast<std::size_t>(box)][six];
+  }
+  return out;
 }
 
 std::uint64_t load(const Block& b) {
@@ -125,32 +144,39 @@ Block store(std::uint64_t v) {
   return b;
 }
 
-}  // namespace
-
-Block crypt(int direction, const Block& data, const Block& key) {
-  // Key schedule.
-  const std::uint64_t cd = permute(load(key), 64, kPermutedChoice1);
-  std::uint32_t c = static_cast<std::uint32_t>(cd >> 28) & 0x0FFFFFFFu;
-  std::uint32_t d = static_cast<std::uint32_t>(cd) & 0x0FFFFFFFu;
-  std::uint64_t round_keys[16];
-  for (int i = 0; i < 16; ++i) {
-    c = rotate28(c, kShifts[i]);
-    d = rotate28(d, kShifts[i]);
-    round_keys[i] = permute((static_cast<std::uint64_t>(c) << 28) | d, 56, kPermutedChoice2);
-  }
-
+Block run(const Block& data, const std::array<std::uint64_t, 16>& keys, bool encrypt) {
   const std::uint64_t ip = permute(load(data), 64, kInitialPermutation);
   std::uint32_t left = static_cast<std::uint32_t>(ip >> 32);
   std::uint32_t right = static_cast<std::uint32_t>(ip);
   for (int i = 0; i < 16; ++i) {
-    const std::uint64_t k = round_keys[direction == kEncrypt ? i : 15 - i];
-    const std::uint32_t next = left ^ feistel(right, k);
+    const std::uint32_t next = left ^ feistel(right, keys[static_cast<std::size_t>(encrypt ? i : 15 - i)]);
     left = right;
     right = next;
   }
   // The halves are swapped once more before the final permutation.
   const std::uint64_t preoutput = (static_cast<std::uint64_t>(right) << 32) | left;
   return store(permute(preoutput, 64, kFinalPermutation));
+}
+
+}  // namespace
+
+Schedule::Schedule(const Block& key) {
+  const std::uint64_t cd = permute(load(key), 64, kPermutedChoice1);
+  std::uint32_t c = static_cast<std::uint32_t>(cd >> 28) & 0x0FFFFFFFu;
+  std::uint32_t d = static_cast<std::uint32_t>(cd) & 0x0FFFFFFFu;
+  for (std::size_t i = 0; i < 16; ++i) {
+    c = rotate28(c, kShifts[i]);
+    d = rotate28(d, kShifts[i]);
+    round_keys_[i] = permute((static_cast<std::uint64_t>(c) << 28) | d, 56, kPermutedChoice2);
+  }
+}
+
+Block Schedule::encrypt(const Block& data) const { return run(data, round_keys_, true); }
+Block Schedule::decrypt(const Block& data) const { return run(data, round_keys_, false); }
+
+Block crypt(int direction, const Block& data, const Block& key) {
+  const Schedule schedule(key);
+  return direction == kEncrypt ? schedule.encrypt(data) : schedule.decrypt(data);
 }
 
 }  // namespace pink::crypto::des

@@ -18,7 +18,7 @@
 // (or a text too long for its four-digit length field: nothing sent); -6 an
 // attachment failed; -7 result not received whole; any other value: the
 // provider's refusal byte (of the login reply or of the result) as a signed
-// 8-bit value.
+// 8-bit value; a refusal byte 0x01, which would read as 1, gives 257.
 //
 // Texts are cp949. Every call is safe to make from several threads on
 // different connections.

@@ -46,4 +46,9 @@ std::string program_folder();
 // contains it, or the program (ends without a separator).
 std::string module_folder();
 
+// The path of a file beside the module this code is linked into
+// ("<module folder>/msgcall.ini"), in cp949 like every path the suite hands
+// to files:: and ini::.
+std::string beside_module(std::string_view file_name);
+
 }  // namespace pink::dynlib

@@ -17,6 +17,18 @@ struct ReadResult {
 // Reads the whole file.
 ReadResult read_all(std::string_view path);
 
+// Reads the whole file, opened for reading and shared with other readers and
+// writers. Busy: another process holds the file so that it cannot be opened
+// now and a later try may succeed (a sharing violation on Windows; Linux has
+// no mandatory file locks, so it never happens there). Failed: anything else
+// (missing, a folder, no permission, a read error).
+enum class SharedReadStatus { Ok, Busy, Failed };
+struct SharedRead {
+  SharedReadStatus status = SharedReadStatus::Failed;
+  std::string bytes;
+};
+SharedRead read_shared(std::string_view path);
+
 enum class AppendStatus { Ok, PathNotFound, AccessDenied, Failed };
 
 // Opens the file for appending (creating it, but never its folder), writes the
@@ -27,6 +39,10 @@ AppendStatus append(std::string_view path, std::string_view bytes);
 bool write_all(std::string_view path, std::string_view bytes);
 
 bool exists(std::string_view path);
+
+// Creates the folder (its parent must exist); true when the folder exists
+// afterwards, whether made now or before.
+bool make_folder(std::string_view path);
 
 // Name of the file a directory lookup of `path` yields ("sign.bmp" for
 // "c:\sign.bmp" when it exists), or nothing.
@@ -44,5 +60,12 @@ namespace pink::files {
 // signature "sign.bmp"): at the root of drive C: on Windows ("c:\sign.bmp"),
 // in $PINK_SIGNDIR (default /var/lib/pink) on Linux.
 std::string fixed_file(std::string_view name);
+
+// A folder the suite keeps at a fixed place: on Windows `windows_folder` as
+// given ("C:\TEMP"); on Linux the value of the environment variable
+// `linux_variable` when it is set, else `linux_default`. cp949, as every path
+// handed to these functions.
+std::string fixed_folder(std::string_view windows_folder, std::string_view linux_variable,
+                         std::string_view linux_default);
 
 }  // namespace pink::files

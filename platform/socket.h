@@ -25,6 +25,33 @@ int last_error();
 // the first part in the top byte (192.168.0.10 -> 0xC0A8000A).
 std::optional<std::uint32_t> parse_ipv4(std::string_view text);
 
+// The dotted text of an address in host order (0xC0A8000A -> "192.168.0.10").
+std::string format_ipv4(std::uint32_t address);
+
+// The IPv4 address of a host: a dotted literal as it is, otherwise the name
+// looked up (the first IPv4 address the resolver gives). On failure no
+// address and the system's error code of the lookup (the resolver's result:
+// EAI_* on Linux, the Winsock error on Windows).
+struct HostLookup {
+  std::optional<std::uint32_t> address;
+  int error = 0;
+};
+HostLookup lookup_ipv4(std::string_view host);
+
+// The outcome of one send or receive call, in the system's own terms.
+struct Transfer {
+  enum class Status {
+    Moved,       // `bytes` (> 0) went out or came in
+    Closed,      // receive: the peer closed the connection in order
+    WouldBlock,  // a non-blocking socket has no room or no data now
+    TimedOut,    // the send or receive time-out passed
+    Failed,      // any other error
+  };
+  Status status = Status::Failed;
+  std::size_t bytes = 0;
+  int error = 0;  // the system's error code (errno, WSAGetLastError) unless Moved or Closed
+};
+
 class Socket {
  public:
   virtual ~Socket() = default;
@@ -42,6 +69,18 @@ class Socket {
   virtual int wait_readable(std::uint32_t timeout_ms) = 0;
   virtual void set_timeouts(std::uint32_t recv_ms, std::uint32_t send_ms) = 0;
   virtual void shutdown_send() = 0;
+
+  // One send / one receive call as the system makes it (restarted after a
+  // signal), with the error told apart: a caller that needs the system's
+  // error code or the difference between a time-out and a closed
+  // connection loops over these itself. An empty span moves nothing and
+  // reports Moved with 0 bytes.
+  virtual Transfer send_once(std::span<const std::uint8_t> bytes) = 0;
+  virtual Transfer recv_once(std::span<std::uint8_t> out) = 0;
+  // Nagle's algorithm off (true) or on again; false when refused.
+  virtual bool set_no_delay(bool on) = 0;
+  // Lingering on close: on with a time in seconds, or off; false when refused.
+  virtual bool set_linger(bool on, std::uint16_t seconds) = 0;
   // The OS handle (for TLS layers in the platform).
   virtual std::intptr_t native() const = 0;
 

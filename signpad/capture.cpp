@@ -54,10 +54,11 @@ std::uint8_t reverse_bits(std::uint8_t b) {
 }
 
 void crypt_blocks(std::uint8_t* data, std::size_t size, int direction, const Block& key) {
+  const crypto::des::Schedule schedule(key);
   for (std::size_t i = 0; i + 8 <= size; i += 8) {
     Block b;
     std::memcpy(b.data(), data + i, 8);
-    b = crypto::des::crypt(direction, b, key);
+    b = direction == crypto::des::kEncrypt ? schedule.encrypt(b) : schedule.decrypt(b);
     std::memcpy(data + i, b.data(), 8);
   }
 }

@@ -2,9 +2,8 @@
 # tests/CMakeLists.txt after both test folders). The automation test program
 # links the C interface with the message object and a double of the message
 # client; Python callers load libpinkauto.so and a library built the same way
-# around the probe object. End-to-end cases run msgsend and, where it is
-# built, the provider simulator msgsim; those that need the message client
-# inside libpinkauto know whether it is there.
+# around the probe object. End-to-end cases run msgsend and the provider
+# simulator msgsim.
 if(TARGET automation_tests)
   pink_shared_library(pinkauto_probe DEF ${PROJECT_SOURCE_DIR}/automation/pinkauto.def
     SOURCES ${PROJECT_SOURCE_DIR}/automation/capi.cpp ${CMAKE_CURRENT_SOURCE_DIR}/automation/probe.cpp
@@ -18,9 +17,6 @@ if(TARGET msgsend_tests)
 endif()
 foreach(t automation_tests msgsend_tests)
   if(TARGET ${t})
-    target_compile_definitions(${t} PRIVATE PINK_TEST_MESSAGE_CORE=$<TARGET_EXISTS:pink_msgcall>)
-    if(TARGET msgsim)
-      add_dependencies(${t} msgsim)
-    endif()
+    add_dependencies(${t} msgsim)
   endif()
 endforeach()

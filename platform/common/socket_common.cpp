@@ -35,6 +35,15 @@ std::optional<std::uint32_t> parse_ipv4(std::string_view text) {
   return value;
 }
 
+std::string format_ipv4(std::uint32_t address) {
+  std::string out;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    if (shift != 24) out += '.';
+    out += std::to_string((address >> shift) & 0xFFu);
+  }
+  return out;
+}
+
 std::optional<std::uint32_t> detail::address_of(std::string_view ipv4, std::string* error_text) {
   auto address = parse_ipv4(ipv4);
   if (!address && error_text) *error_text = "not a dotted IPv4 address: " + std::string(ipv4);

@@ -12,6 +12,8 @@
 
 #include <vector>
 
+#include "platform/text.h"
+
 namespace pink::dynlib {
 namespace {
 
@@ -69,6 +71,11 @@ std::string module_folder() {
   const std::string path = real;
   ::free(real);
   return folder_of(path);
+}
+
+// The folder is a UTF-8 name; the suite's paths are cp949.
+std::string beside_module(std::string_view file_name) {
+  return text::utf8_to_cp949(module_folder()) + "/" + std::string(file_name);
 }
 
 std::unique_ptr<Library> load(std::string_view name, std::string* error_text) {

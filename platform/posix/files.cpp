@@ -76,6 +76,14 @@ ReadResult read_all(std::string_view path) {
   return r;
 }
 
+// Linux has no mandatory locks: a file another process has open can always
+// be opened for reading, so Busy never comes from here.
+SharedRead read_shared(std::string_view path) {
+  ReadResult r = read_all(path);
+  if (r.status != ReadStatus::Ok) return {SharedReadStatus::Failed, {}};
+  return {SharedReadStatus::Ok, std::move(r.bytes)};
+}
+
 AppendStatus append(std::string_view path, std::string_view bytes) {
   const std::string p = os_path(path);
   const int fd = open_retrying(p, O_WRONLY | O_APPEND | O_CREAT);
@@ -103,6 +111,13 @@ bool write_all(std::string_view path, std::string_view bytes) {
 bool exists(std::string_view path) {
   struct stat st{};
   return ::stat(os_path(path).c_str(), &st) == 0;
+}
+
+bool make_folder(std::string_view path) {
+  const std::string os = os_path(path);
+  if (::mkdir(os.c_str(), 0777) == 0) return true;
+  struct stat st{};
+  return errno == EEXIST && ::stat(os.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::optional<std::string> lookup_name(std::string_view path) {

@@ -1,6 +1,6 @@
-// TCP over IPv4 with BSD sockets. No name lookup: addresses are dotted
-// literals. Sends never raise SIGPIPE (MSG_NOSIGNAL); a vanished peer is an
-// error result like any other.
+// TCP over IPv4 with BSD sockets. Connects and listens take dotted literals;
+// lookup_ipv4 turns a host name into one. Sends never raise SIGPIPE
+// (MSG_NOSIGNAL); a vanished peer is an error result like any other.
 #include "platform/socket.h"
 
 #include <arpa/inet.h>
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netdb.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -54,6 +55,20 @@ int poll_one(int fd, short events, std::uint32_t timeout_ms) {
     if (r == 0) return 0;
     return pfd.revents;
   }
+}
+
+// A failed send or receive. On a blocking socket EAGAIN means that the
+// socket's time-out passed (that is how Linux reports it); it is told as a
+// time-out with ETIMEDOUT, as Windows reports its time-outs, so that a
+// caller that retries would-block conditions does not retry a time-out
+// forever. Only a non-blocking socket reports would-block.
+Transfer failed_transfer(int fd, int err) {
+  if (err == EAGAIN || err == EWOULDBLOCK) {
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0 && (fl & O_NONBLOCK) != 0) return {Transfer::Status::WouldBlock, 0, err};
+    return {Transfer::Status::TimedOut, 0, ETIMEDOUT};
+  }
+  return {Transfer::Status::Failed, 0, err};
 }
 
 sockaddr_in make_address(std::uint32_t host_order, std::uint16_t port) {
@@ -111,6 +126,37 @@ class PosixSocket final : public Socket {
 
   void shutdown_send() override { ::shutdown(fd_, SHUT_WR); }
 
+  Transfer send_once(std::span<const std::uint8_t> bytes) override {
+    if (bytes.empty()) return {Transfer::Status::Moved, 0, 0};
+    for (;;) {
+      const ssize_t w = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      if (w >= 0) return {Transfer::Status::Moved, static_cast<std::size_t>(w), 0};
+      if (errno != EINTR) return failed_transfer(fd_, errno);
+    }
+  }
+
+  Transfer recv_once(std::span<std::uint8_t> out) override {
+    if (out.empty()) return {Transfer::Status::Moved, 0, 0};
+    for (;;) {
+      const ssize_t r = ::recv(fd_, out.data(), out.size(), 0);
+      if (r > 0) return {Transfer::Status::Moved, static_cast<std::size_t>(r), 0};
+      if (r == 0) return {Transfer::Status::Closed, 0, 0};
+      if (errno != EINTR) return failed_transfer(fd_, errno);
+    }
+  }
+
+  bool set_no_delay(bool on) override {
+    const int v = on ? 1 : 0;
+    return ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &v, sizeof v) == 0;
+  }
+
+  bool set_linger(bool on, std::uint16_t seconds) override {
+    linger l{};
+    l.l_onoff = on ? 1 : 0;
+    l.l_linger = on ? seconds : 0;
+    return ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l) == 0;
+  }
+
   std::intptr_t native() const override { return fd_; }
 
  private:
@@ -151,6 +197,27 @@ bool startup(int& granted_major, int& granted_minor) {
 bool cleanup() { return true; }
 
 int last_error() { return errno; }
+
+HostLookup lookup_ipv4(std::string_view host) {
+  if (const auto literal = parse_ipv4(host)) return {literal, 0};
+  if (host.empty() || host.find('\0') != std::string_view::npos) return {std::nullopt, EAI_NONAME};
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const std::string name(host);
+  const int r = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
+  if (r != 0) return {std::nullopt, r == EAI_SYSTEM ? errno : r};
+  HostLookup out{std::nullopt, EAI_NONAME};
+  for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    if (a->ai_family == AF_INET && a->ai_addr != nullptr) {
+      out = {ntohl(reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr), 0};
+      break;
+    }
+  }
+  ::freeaddrinfo(found);
+  return out;
+}
 
 std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port, std::uint32_t timeout_ms,
                                 std::string* error_text) {

@@ -70,6 +70,10 @@ std::string module_folder() {
   return folder_of_module(m);
 }
 
+std::string beside_module(std::string_view file_name) {
+  return module_folder() + "\\" + std::string(file_name);
+}
+
 std::unique_ptr<Library> load(std::string_view name, std::string* error_text) {
   const std::string file = file_name(name);
   const std::string beside = module_folder() + "\\" + file;

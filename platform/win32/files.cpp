@@ -59,6 +59,28 @@ ReadResult read_all(std::string_view path) {
   return r;
 }
 
+SharedRead read_shared(std::string_view path) {
+  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const bool busy = GetLastError() == ERROR_SHARING_VIOLATION;
+    return {busy ? SharedReadStatus::Busy : SharedReadStatus::Failed, {}};
+  }
+  SharedRead r{SharedReadStatus::Ok, {}};
+  char buf[65536];
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(h, buf, sizeof buf, &n, nullptr)) {
+      CloseHandle(h);
+      return {SharedReadStatus::Failed, {}};
+    }
+    if (n == 0) break;
+    r.bytes.append(buf, n);
+  }
+  CloseHandle(h);
+  return r;
+}
+
 AppendStatus append(std::string_view path, std::string_view bytes) {
   HANDLE h = CreateFileW(wide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -86,6 +108,13 @@ bool write_all(std::string_view path, std::string_view bytes) {
 }
 
 bool exists(std::string_view path) { return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool make_folder(std::string_view path) {
+  const std::wstring w = wide(path);
+  if (CreateDirectoryW(w.c_str(), nullptr)) return true;
+  const DWORD attributes = GetFileAttributesW(w.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 // Like the run-time's Dir: the name on disk of the first normal file that
 // matches (folders, hidden and system files are not listed).

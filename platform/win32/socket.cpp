@@ -50,6 +50,15 @@ int wait_socket(SOCKET s, bool write, std::uint32_t timeout_ms) {
   return -1;
 }
 
+// A failed send or receive, told apart by Winsock's error code.
+Transfer failed_transfer(int err) {
+  if (err == WSAEWOULDBLOCK) return {Transfer::Status::WouldBlock, 0, err};
+  if (err == WSAETIMEDOUT) return {Transfer::Status::TimedOut, 0, err};
+  return {Transfer::Status::Failed, 0, err};
+}
+
+int clamp_length(std::size_t n) { return n > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(n); }
+
 class WinSocket final : public Socket {
  public:
   explicit WinSocket(SOCKET s) : s_(s) {}
@@ -82,6 +91,33 @@ class WinSocket final : public Socket {
   }
 
   void shutdown_send() override { ::shutdown(s_, SD_SEND); }
+
+  Transfer send_once(std::span<const std::uint8_t> bytes) override {
+    if (bytes.empty()) return {Transfer::Status::Moved, 0, 0};
+    const int w = ::send(s_, reinterpret_cast<const char*>(bytes.data()), clamp_length(bytes.size()), 0);
+    if (w == SOCKET_ERROR) return failed_transfer(WSAGetLastError());
+    return {Transfer::Status::Moved, static_cast<std::size_t>(w), 0};
+  }
+
+  Transfer recv_once(std::span<std::uint8_t> out) override {
+    if (out.empty()) return {Transfer::Status::Moved, 0, 0};
+    const int r = ::recv(s_, reinterpret_cast<char*>(out.data()), clamp_length(out.size()), 0);
+    if (r == SOCKET_ERROR) return failed_transfer(WSAGetLastError());
+    if (r == 0) return {Transfer::Status::Closed, 0, 0};
+    return {Transfer::Status::Moved, static_cast<std::size_t>(r), 0};
+  }
+
+  bool set_no_delay(bool on) override {
+    const BOOL v = on ? TRUE : FALSE;
+    return setsockopt(s_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&v), sizeof v) == 0;
+  }
+
+  bool set_linger(bool on, std::uint16_t seconds) override {
+    linger l{};
+    l.l_onoff = on ? 1 : 0;
+    l.l_linger = on ? seconds : 0;
+    return setsockopt(s_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l) == 0;
+  }
 
   std::intptr_t native() const override { return static_cast<std::intptr_t>(s_); }
 
@@ -126,6 +162,28 @@ bool startup(int& granted_major, int& granted_minor) {
 bool cleanup() { return WSACleanup() == 0; }
 
 int last_error() { return WSAGetLastError(); }
+
+// The caller has started the socket library (startup) before.
+HostLookup lookup_ipv4(std::string_view host) {
+  if (const auto literal = parse_ipv4(host)) return {literal, 0};
+  if (host.empty() || host.find('\0') != std::string_view::npos) return {std::nullopt, WSAHOST_NOT_FOUND};
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const std::string name(host);
+  const int r = getaddrinfo(name.c_str(), nullptr, &hints, &found);
+  if (r != 0) return {std::nullopt, r};
+  HostLookup out{std::nullopt, WSAHOST_NOT_FOUND};
+  for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    if (a->ai_family == AF_INET && a->ai_addr != nullptr) {
+      out = {ntohl(reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr), 0};
+      break;
+    }
+  }
+  freeaddrinfo(found);
+  return out;
+}
 
 std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port, std::uint32_t timeout_ms,
                                 std::string* error_text) {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/socket.h"
-#include "tests/automation/provider.h"
+#include "tests/msgcall/provider.h"
 #include "tools/testkit/testkit.h"
 
 namespace pink {
@@ -19,43 +19,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Whether libpinkauto was linked with the message client (it is, once the
-// client is part of the build).
-constexpr bool kMessageCore = PINK_TEST_MESSAGE_CORE;
-
-// The C interface declared for ctypes, and helpers to build values.
+// The POS loads the library through the Python binding shipped beside it.
 const std::string kPrelude = R"(
 import ctypes, select, sys
-class Value(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int32), ("num", ctypes.c_int32), ("str", ctypes.c_char_p),
-                ("bytes", ctypes.POINTER(ctypes.c_uint8)), ("len", ctypes.c_int32),
-                ("byref", ctypes.c_int32)]
-EVENT = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int32, ctypes.c_char_p,
-                         ctypes.POINTER(Value), ctypes.c_int32)
-lib = ctypes.CDLL(sys.argv[1])
-lib.pink_create.restype = ctypes.c_void_p
-lib.pink_create.argtypes = [ctypes.c_char_p]
-lib.pink_release.argtypes = [ctypes.c_void_p]
-lib.pink_dispid.argtypes = [ctypes.c_void_p, ctypes.c_char_p]
-lib.pink_invoke.argtypes = [ctypes.c_void_p, ctypes.c_int32, ctypes.c_int32,
-                            ctypes.POINTER(Value), ctypes.c_int32, ctypes.POINTER(Value)]
-lib.pink_advise.argtypes = [ctypes.c_void_p, EVENT, ctypes.c_void_p]
-lib.pink_pump.argtypes = [ctypes.c_void_p, ctypes.c_int32]
-lib.pink_fd.argtypes = [ctypes.c_void_p]
-lib.pink_snapshot.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int32, ctypes.c_int32]
-
-def call(o, name, values, kind=1):
-    args = (Value * max(len(values), 1))(*values)
-    result = Value()
-    status = lib.pink_invoke(o, lib.pink_dispid(o, name.encode()), kind, args, len(values),
-                             ctypes.byref(result))
-    return status, args, result
-def text(t): return Value(8, 0, None if t is None else t.encode())
-def num(t, v, byref=0): return Value(t, v, None, None, 0, byref)
-def show(v):
-    if v.type == 8: return v.str.decode()
-    if v.type == 0x2011: return list(v.bytes[:v.len])
-    return v.num
+from pinkauto import *
+lib = load(sys.argv[1])
 )";
 
 testkit::RunOptions options(const std::string& cwd) {
@@ -156,14 +124,8 @@ std::string read_logs(const std::string& dir) {
 }
 
 TEST(AutomationForeignCaller, LibpinkautoMakesTheMessageObjectWhichReportsAnUnreachableProvider) {
-  if (!kMessageCore) GTEST_SKIP() << "libpinkauto is built without the message client";
   // A port nobody listens on: both servers refuse at once.
-  std::uint16_t closed = 0;
-  {
-    auto listener = net::listen("127.0.0.1", 0);
-    ASSERT_TRUE(listener);
-    closed = listener->port();
-  }
+  const std::uint16_t closed = msgcall::testing::closed_port();
   testkit::TempDir pos, logs;
   const std::string lib = shipped_library(pos);
   const std::string script = kPrelude + kMessage + R"(
@@ -194,10 +156,7 @@ for progid in (b"msgcall.MSGCALLMSG", b"msgcall.MSGCALLMSG.1"):
 }
 
 TEST(AutomationForeignCaller, LibpinkautoSendsABatchAndASingleMessageToTheProvider) {
-  if (!msgcall::testing::Provider::built()) GTEST_SKIP() << "msgsim is not built";
   msgcall::testing::Provider provider;
-  std::string error;
-  ASSERT_TRUE(provider.start({}, error)) << error;
   testkit::TempDir pos, logs;
   const std::string lib = shipped_library(pos);
   pos.write("run/menu.jpg", std::string(1000, 'J'));
@@ -220,7 +179,7 @@ lib.pink_release(o)
   const auto r = testkit::run_python(script, {lib}, opts);
   ASSERT_FALSE(r.timed_out);
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.out, "0 True\n0 1 1\n0 1 1\n0 0\n0 1 1\n") << r.err << provider.process->out();
+  EXPECT_EQ(r.out, "0 True\n0 1 1\n0 1 1\n0 0\n0 1 1\n") << r.err << provider.log();
 }
 
 }  // namespace

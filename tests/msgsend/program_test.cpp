@@ -7,13 +7,12 @@
 #include <vector>
 
 #include "platform/socket.h"
-#include "tests/automation/provider.h"
+#include "tests/msgcall/provider.h"
 #include "tools/testkit/testkit.h"
 
 namespace pink {
 namespace {
 
-constexpr bool kMessageCore = PINK_TEST_MESSAGE_CORE;
 
 std::vector<std::string> one_message(const std::string& seq) {
   return {"--seq", seq, "--type", "M", "--user", "user01", "--dept", "영업부", "--call", "01012345678",
@@ -68,13 +67,7 @@ TEST(MsgsendProgram, HelpAndUsageErrorsSendNothing) {
 }
 
 TEST(MsgsendProgram, AnUnreachableProviderIsReportedPerMessageWithStatusOne) {
-  if (!kMessageCore) GTEST_SKIP() << "libpinkauto is built without the message client";
-  std::uint16_t closed = 0;
-  {
-    auto listener = net::listen("127.0.0.1", 0);
-    ASSERT_TRUE(listener);
-    closed = listener->port();
-  }
+  const std::uint16_t closed = msgcall::testing::closed_port();
   testkit::TempDir dir, logs;
   dir.write("two.txt", "seq=B1\n\nseq=B2\n");
   const std::string here = "127.0.0.1:" + std::to_string(closed);
@@ -92,10 +85,7 @@ TEST(MsgsendProgram, AnUnreachableProviderIsReportedPerMessageWithStatusOne) {
 }
 
 TEST(MsgsendProgram, SendsOneMessageWithFilesAndABatchOfThreeToTheProvider) {
-  if (!msgcall::testing::Provider::built()) GTEST_SKIP() << "msgsim is not built";
   msgcall::testing::Provider provider;
-  std::string error;
-  ASSERT_TRUE(provider.start({}, error)) << error;
   testkit::TempDir dir, logs;
   dir.write("menu.jpg", std::string(2048, 'J'));
   dir.write("price.txt", "3000");
@@ -103,14 +93,14 @@ TEST(MsgsendProgram, SendsOneMessageWithFilesAndABatchOfThreeToTheProvider) {
   std::vector<std::string> one = one_message("A1");
   one.insert(one.end(), {"--file", "menu.jpg", "--file", dir.file("price.txt")});
   const auto r = msgsend(one, dir, provider.env(logs.path()));
-  EXPECT_EQ(r.exit_code, 0) << r.err << provider.process->out();
+  EXPECT_EQ(r.exit_code, 0) << r.err << provider.log();
   EXPECT_EQ(r.out, "message 1 (seq A1): 1 accepted\n");
 
   std::vector<std::string> batch = one_message("unused");
   batch.erase(batch.begin(), batch.begin() + 2);
   batch.insert(batch.end(), {"--batch", "three.txt"});
   const auto b = msgsend(batch, dir, provider.env(logs.path()));
-  EXPECT_EQ(b.exit_code, 0) << b.err << provider.process->out();
+  EXPECT_EQ(b.exit_code, 0) << b.err << provider.log();
   EXPECT_EQ(b.out,
             "message 1 (seq B1): 1 accepted\nmessage 2 (seq B2): 1 accepted\nmessage 3 (seq B3): 1 accepted\n");
 }

@@ -83,6 +83,7 @@ for name in sys.argv[2:]:
 
 TEST(DynamicLibrary, ModuleFolderIsTheProgramsOwnForCodeLinkedIntoAProgram) {
   EXPECT_EQ(dynlib::module_folder(), dynlib::program_folder());
+  EXPECT_EQ(dynlib::beside_module("msgcall.ini"), dynlib::program_folder() + "/msgcall.ini");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 
 #include "platform/env.h"
@@ -71,6 +73,34 @@ TEST(PlainFiles, LookupYieldsTheNameOfAnExistingFileOnly) {
   const std::string korean = text::utf8_to_cp949("서명.bmp");
   dir.write("서명.bmp", "BM");
   EXPECT_EQ(files::lookup_name(dir.file(korean)), korean);
+}
+
+TEST(PlainFiles, SharedReadingAndFixedFolders) {
+  tk::TempDir dir;
+  const std::string name = text::utf8_to_cp949(dir.path() + "/사진.jpg");
+  ASSERT_TRUE(files::write_all(name, std::string("\x00\x01", 2)));
+  const files::SharedRead r = files::read_shared(name);
+  EXPECT_EQ(r.status, files::SharedReadStatus::Ok);
+  EXPECT_EQ(r.bytes, std::string("\x00\x01", 2));
+  EXPECT_EQ(files::read_shared(dir.path() + "/missing.jpg").status, files::SharedReadStatus::Failed);
+  EXPECT_EQ(files::read_shared(dir.path()).status, files::SharedReadStatus::Failed);  // a folder
+
+  // Linux takes the folder from the variable (a UTF-8 name, handed on as cp949), else the default.
+  tk::ScopedEnv folder("PINK_TEST_FOLDER", "/srv/로그");
+  EXPECT_EQ(files::fixed_folder("C:\\TEMP", "PINK_TEST_FOLDER", "/tmp"), text::utf8_to_cp949("/srv/로그"));
+  tk::ScopedEnv unset("PINK_TEST_FOLDER", std::nullopt);
+  EXPECT_EQ(files::fixed_folder("C:\\TEMP", "PINK_TEST_FOLDER", "/tmp"), "/tmp");
+}
+
+TEST(PlainFiles, MakeFolderMakesOneLevelAndAcceptsAnExistingFolderOnly) {
+  tk::TempDir dir;
+  const std::string korean = text::utf8_to_cp949(dir.path() + "/서명");
+  EXPECT_TRUE(files::make_folder(korean));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "/서명"));
+  EXPECT_TRUE(files::make_folder(korean));  // there already
+  EXPECT_FALSE(files::make_folder(dir.path() + "/a/b"));  // no parents are made
+  dir.write("plain", "x");
+  EXPECT_FALSE(files::make_folder(dir.path() + "/plain"));  // a file is no folder
 }
 
 TEST(Environment, UnsetAndEmptyAreBothNothing) {

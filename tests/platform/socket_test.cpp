@@ -21,6 +21,18 @@ TEST(Ipv4Address, OnlyFourDottedDecimalPartsAreAddresses) {
   EXPECT_FALSE(net::parse_ipv4(std::string_view("1.2.3.4\0", 8)).has_value());
 }
 
+TEST(Ipv4Address, LiteralsAreTakenAsTheyAreAndNamesAreLookedUp) {
+  EXPECT_EQ(net::format_ipv4(0xC0A8000Au), "192.168.0.10");
+  EXPECT_EQ(net::format_ipv4(0), "0.0.0.0");
+  EXPECT_EQ(net::lookup_ipv4("10.1.2.3").address, 0x0A010203u);
+  EXPECT_EQ(net::lookup_ipv4("localhost").address, 0x7F000001u);
+  for (const char* bad : {"nosuch.invalid", ""}) {
+    const net::HostLookup r = net::lookup_ipv4(bad);
+    EXPECT_FALSE(r.address.has_value()) << bad;
+    EXPECT_NE(r.error, 0) << bad;
+  }
+}
+
 TEST(Socket, ExchangesBytesLargeSendsTimeOutsAndCloses) {
   int major = 0, minor = 0;
   ASSERT_TRUE(net::startup(major, minor));

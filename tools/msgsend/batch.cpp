@@ -1,25 +1,9 @@
 #include "tools/msgsend/batch.h"
 
-#include <cstdio>
+#include "msgcall/msgcall.h"
 
 namespace pink::msgsend {
 namespace {
-
-struct Meaning {
-  std::int32_t result;
-  const char* text;
-};
-
-constexpr Meaning kMeanings[] = {
-    {1, "accepted"},
-    {-1, "no server reachable"},
-    {-2, "login request not sent whole"},
-    {-3, "login reply not received whole"},
-    {-4, "message header not sent whole"},
-    {-5, "message text not sent whole, or too long for its length field"},
-    {-6, "an attachment failed (missing, unreadable, or without an extension)"},
-    {-7, "result not received whole (the provider closed the connection or did not answer)"},
-};
 
 // Results of a send after the login that mean the object closed the
 // connection; any other result but 1 is the provider's refusal byte.
@@ -58,23 +42,9 @@ std::vector<std::int32_t> send_batch(Link& link, const std::vector<Fields>& mess
   return results;
 }
 
-std::string describe(std::int32_t result) {
-  for (const Meaning& m : kMeanings) {
-    if (m.result == result) return m.text;
-  }
-  const unsigned byte = static_cast<unsigned>(result) & 0xFFu;
-  char text[64];
-  if (byte >= 0x21 && byte <= 0x7E) {
-    std::snprintf(text, sizeof text, "refused by the provider (code '%c', 0x%02X)", static_cast<char>(byte), byte);
-  } else {
-    std::snprintf(text, sizeof text, "refused by the provider (code 0x%02X)", byte);
-  }
-  return text;
-}
-
 std::string report(std::size_t index, const Fields& m, std::int32_t result) {
   return "message " + std::to_string(index + 1) + " (seq " + m.seq + "): " + std::to_string(result) + " " +
-         describe(result);
+         msgcall::describe_result(result);
 }
 
 }  // namespace pink::msgsend

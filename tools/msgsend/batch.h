@@ -29,11 +29,8 @@ class Link {
 // messages not yet sent get -1 without further tries.
 std::vector<std::int32_t> send_batch(Link& link, const std::vector<Fields>& messages);
 
-// What an nRetVal means, for people: "accepted", "no server reachable",
-// "refused by the provider (code 'E', 0x45)" ...
-std::string describe(std::int32_t result);
-
-// The line printed for a message: "message 2 (seq A0002): 1 accepted".
+// The line printed for a message, with what its result means:
+// "message 2 (seq A0002): 1 accepted".
 std::string report(std::size_t index, const Fields& m, std::int32_t result);
 
 }  // namespace pink::msgsend

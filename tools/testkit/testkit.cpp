@@ -266,6 +266,8 @@ RunResult run_python(const std::string& script, const std::vector<std::string>& 
   // would run a shell under the preloaded runtime first).
   const std::string python = fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "/usr/local/bin/python3";
   RunOptions o = options;
+  // The suite's Python binding (pinkauto.py) sits beside the libraries.
+  o.env.try_emplace("PYTHONPATH", bin_dir());
 #ifdef PINK_SANITIZER_RUNTIME
   o.env["LD_PRELOAD"] = PINK_SANITIZER_RUNTIME;
   // The interpreter keeps its own memory to the end; only the libraries' leaks matter.

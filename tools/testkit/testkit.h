@@ -106,6 +106,8 @@ class Process {
 // folder (options.cwd), no search path pointing at the build. In a sanitizer
 // build the sanitizer runtime is preloaded into the uninstrumented
 // interpreter, so the instrumented libraries load and are checked there too.
+// The suite's Python binding `pinkauto` is importable (PYTHONPATH is the
+// folder of the built libraries unless options.env names another).
 RunResult run_python(const std::string& script, const std::vector<std::string>& args,
                      const RunOptions& options = {});
 
