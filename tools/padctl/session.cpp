@@ -92,7 +92,8 @@ bool Session::call(const Call& c) {
   const std::int32_t status =
       dispid < 0 ? PINK_E_MEMBER
                  : pink_invoke(object_, dispid, c.kind, a.values.data(), static_cast<std::int32_t>(a.values.size()), &result);
-  std::string line = "call " + member + (c.kind == PINK_PUT ? " = " : "(");
+  std::string line = (c.kind == PINK_GET ? "get " : c.kind == PINK_PUT ? "put " : "call ") + member +
+                     (c.kind == PINK_METHOD ? "(" : " = ");
   std::int32_t out_value = 0;
   for (std::size_t i = 0; i < a.values.size(); ++i) {
     const pink_value& v = a.values[i];
@@ -104,18 +105,19 @@ bool Session::call(const Call& c) {
       line += show(v);
     }
   }
-  if (c.kind != PINK_PUT) line += ")";
+  if (c.kind == PINK_METHOD) line += ")";
   if (status != PINK_OK) {
     out_ << line << " refused by the control (" << status << ")" << std::endl;
-    why_ = member + " was refused";
+    if (why_.empty()) why_ = member + " was refused";
     return false;
   }
-  if (c.kind != PINK_PUT) line += " = " + show(result);
+  if (c.kind == PINK_METHOD) line += " = ";
+  if (c.kind != PINK_PUT) line += show(result);
   out_ << line << std::endl;
   const bool ok = c.expect == Expect::Any || (c.expect == Expect::One && result.num == 1) ||
                   (c.expect == Expect::Zero && result.num == 0) || (c.expect == Expect::OutOne && out_value == 1) ||
                   (c.expect == Expect::NonEmpty && result.type == PINK_STR && result.str != nullptr && *result.str != 0);
-  if (!ok) why_ = member + " did not succeed";
+  if (!ok && why_.empty()) why_ = member + " did not succeed";  // the first failure says why
   return ok;
 }
 
@@ -155,7 +157,7 @@ void Session::event(std::string_view name, std::span<const pink_value> args) {
   if (then == Then::Done || (then == Then::Next && step_ + 1 >= o_.command->step_count)) state_ = State::Done;
   if (then == Then::Fail) {
     state_ = State::Failed;
-    why_ = std::string(name);
+    if (why_.empty()) why_ = std::string(name);
   }
 }
 
