@@ -14,18 +14,15 @@ namespace {
 
 std::string number_text(std::int32_t n) { return std::to_string(n); }
 
-// The arguments of one call, with the texts they point to.
-struct Arguments {
-  std::deque<std::string> texts;
-  std::vector<pink_value> values;
-
-  void text(std::string t) {
-    values.push_back(pink_value{PINK_STR, 0, texts.emplace_back(std::move(t)).c_str(), nullptr, 0, 0});
-  }
-  void number(std::int32_t type, std::int32_t n) { values.push_back(pink_value{type, n, nullptr, nullptr, 0, 0}); }
-};
-
 }  // namespace
+
+void Arguments::text(std::string t) {
+  values.push_back(pink_value{PINK_STR, 0, texts.emplace_back(std::move(t)).c_str(), nullptr, 0, 0});
+}
+
+void Arguments::number(std::int32_t type, std::int32_t n) {
+  values.push_back(pink_value{type, n, nullptr, nullptr, 0, 0});
+}
 
 std::string show(const pink_value& v) {
   switch (v.type) {
@@ -59,33 +56,41 @@ Session::Session(pink_object* object, const Options& options, Place place, std::
 
 Session::~Session() { pink_advise(object_, nullptr, nullptr); }
 
-bool Session::call(const Call& c) {
-  const bool wanted = c.when == When::Always || (c.when == When::WithBmp && !o_.bmp.empty()) ||
-                      (c.when == When::WithBaud && o_.baud) || (c.when == When::WithLog && !o_.log_dir.empty());
-  if (!wanted) return true;
-  Arguments a;
-  for (int i = 0; i < c.count; ++i) {
-    const Param& p = c.params[static_cast<std::size_t>(i)];
-    switch (p.from) {
-      case From::Arg: {
-        const auto index = static_cast<std::size_t>(p.index);
-        a.text(index < o_.args.size() ? o_.args[index] : std::string(p.text));
-        break;
-      }
-      case From::Text: a.text(std::string(p.text)); break;
-      case From::Port: a.number(p.type, o_.port); break;
-      case From::Baud: a.number(p.type, o_.baud.value_or(0)); break;
-      case From::Bmp: a.text(place_.bmp); break;
-      case From::LogPath: a.text(place_.log_prefix); break;
-      case From::PinLen: {
-        char two[8];
-        std::snprintf(two, sizeof two, "%02d", o_.pin_len.value_or(4));
-        a.text(two);
-        break;
-      }
-      case From::Out: a.values.push_back(pink_value{p.type, 0, nullptr, nullptr, 0, 1}); break;
-    }
+bool Session::wanted(const Call& c) const {
+  switch (c.when) {
+    case When::WithBmp: return !o_.bmp.empty();
+    case When::WithBaud: return o_.baud.has_value();
+    case When::WithLog: return !o_.log_dir.empty();
+    default: return true;
   }
+}
+
+void Session::add_argument(const Param& p, Arguments& a) const {
+  switch (p.from) {
+    case From::Arg: {
+      const auto index = static_cast<std::size_t>(p.index);
+      a.text(index < o_.args.size() ? o_.args[index] : std::string(p.text));
+      break;
+    }
+    case From::Text: a.text(std::string(p.text)); break;
+    case From::Port: a.number(p.type, o_.port); break;
+    case From::Baud: a.number(p.type, o_.baud.value_or(0)); break;
+    case From::Bmp: a.text(place_.bmp); break;
+    case From::LogPath: a.text(place_.log_prefix); break;
+    case From::PinLen: {
+      char two[8];
+      std::snprintf(two, sizeof two, "%02d", o_.pin_len.value_or(4));
+      a.text(two);
+      break;
+    }
+    case From::Out: a.values.push_back(pink_value{p.type, 0, nullptr, nullptr, 0, 1}); break;
+  }
+}
+
+bool Session::call(const Call& c) {
+  if (!wanted(c)) return true;
+  Arguments a;
+  for (int i = 0; i < c.count; ++i) add_argument(c.params[static_cast<std::size_t>(i)], a);
   const std::string member(c.member);
   const std::int32_t dispid = pink_dispid(object_, member.c_str());
   pink_value result{};
@@ -97,13 +102,8 @@ bool Session::call(const Call& c) {
   std::int32_t out_value = 0;
   for (std::size_t i = 0; i < a.values.size(); ++i) {
     const pink_value& v = a.values[i];
-    if (i > 0) line += ", ";
-    if (v.byref) {
-      line += std::string(c.params[i].text) + " -> " + show(v);
-      out_value = v.num;
-    } else {
-      line += show(v);
-    }
+    line += (i > 0 ? ", " : "") + (v.byref ? std::string(c.params[i].text) + " -> " : std::string()) + show(v);
+    if (v.byref) out_value = v.num;
   }
   if (c.kind == PINK_METHOD) line += ")";
   if (status != PINK_OK) {
@@ -111,9 +111,7 @@ bool Session::call(const Call& c) {
     if (why_.empty()) why_ = member + " was refused";
     return false;
   }
-  if (c.kind == PINK_METHOD) line += " = ";
-  if (c.kind != PINK_PUT) line += show(result);
-  out_ << line << std::endl;
+  out_ << line << (c.kind == PINK_METHOD ? " = " : "") << (c.kind != PINK_PUT ? show(result) : "") << std::endl;
   const bool ok = c.expect == Expect::Any || (c.expect == Expect::One && result.num == 1) ||
                   (c.expect == Expect::Zero && result.num == 0) || (c.expect == Expect::OutOne && out_value == 1) ||
                   (c.expect == Expect::NonEmpty && result.type == PINK_STR && result.str != nullptr && *result.str != 0);

@@ -25,6 +25,14 @@ struct Place {
   int input_fd = -1;       // the operator's lines (-1: none)
 };
 
+// The arguments of one member call, with the texts they point to.
+struct Arguments {
+  std::deque<std::string> texts;
+  std::vector<pink_value> values;
+  void text(std::string t);
+  void number(std::int32_t type, std::int32_t n);
+};
+
 class Session {
  public:
   // How long a job that no event ends is pumped after its request, so that
@@ -42,6 +50,8 @@ class Session {
  private:
   enum class State { Running, Done, Failed, TimedOut, EndedAsAsked };
 
+  bool wanted(const Call& c) const;
+  void add_argument(const Param& p, Arguments& a) const;
   bool call(const Call& c);  // false when it was refused or its outcome is not the expected one
   bool call_all(std::span<const Call> calls);
   void wait_for_end();
