@@ -38,7 +38,8 @@ const char* const kUsage =
     "  --log FILE             the frame log goes to FILE instead of standard output\n"
     "\n"
     "Exit status: PROGRAM's status; 0 after --listen; 1 when the port cannot\n"
-    "be made; 2 on bad usage or a signature bitmap that cannot be read.\n";
+    "be made; 2 on bad usage, a signature bitmap that cannot be read or a log\n"
+    "that cannot be written.\n";
 
 namespace {
 
