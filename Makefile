@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 JOBS ?= 2
 
-.PHONY: all setup build win32 asan test demo bench clean
+.PHONY: all setup build win32 win64 asan test wintest wintest-run demo bench clean
 
 all: build
 
@@ -17,16 +17,35 @@ win32: setup
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32 -j$(JOBS)
 
+# The 64-bit Windows build: the test vehicle Wine runs (the 32-bit build is
+# the product).
+win64: setup
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64 -j$(JOBS)
+
 asan: setup
 	cmake --preset linux-asan >/dev/null
 	cmake --build --preset linux-asan -j$(JOBS)
 
-# Builds both targets, checks the Windows export tables, and runs every Linux
-# test under AddressSanitizer and UndefinedBehaviorSanitizer.
-test: build win32 asan
+# Builds every target, checks the Windows export tables of both Windows
+# builds, runs every Linux test under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs the Windows build under Wine where
+# Wine is installed (scripts/setup installs it).
+test: build win32 win64 asan
 	scripts/check-exports
+	OBJDUMP=x86_64-w64-mingw32-objdump scripts/check-exports build/win64/bin
 	scripts/check-exports --self-test
-	ctest --preset linux-asan -j$(JOBS)
+	ctest --preset linux-asan -j$(JOBS) -LE wintest
+	@if command -v wine >/dev/null; then $(MAKE) --no-print-directory wintest-run; \
+	else echo "wintest: Wine is not installed; the Windows build was not run"; fi
+
+# The Windows build (64-bit) under Wine: one Wine prefix per run under
+# build/wine, COM ports mapped to pseudo-terminals.
+wintest: win64 asan wintest-run
+
+wintest-run:
+	rm -rf build/wine
+	ctest --preset linux-asan -j$(JOBS) -L wintest
 
 demo: build
 	scripts/demo
