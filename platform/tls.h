@@ -1,17 +1,18 @@
-// TLS sessions over TCP sockets (OpenSSL), for the Linux build only.
+// TLS client sessions over TCP sockets.
 //
-// On the Windows terminals the payment library reaches the network through an
-// outside SSL client library bound at run time, so the win32 build has no TLS
-// implementation: this header is compiled into the posix build alone and
-// nothing that is part of the Windows build may include it. On Linux it backs
-// the ssllib32 adapter library, the payment network simulator and the tests.
+// Linux builds them on OpenSSL; Windows on its own TLS stack (SChannel,
+// through SSPI), with the certificate checks done by the system's chain
+// engine. Both back the ssllib32 library; on Linux also the payment network
+// simulator and the tests (whose server side is platform/tls_server.h).
 //
 // Client sessions always verify the server: TLS 1.2 or later only; the chain
-// against $PINK_TLS_CAFILE (a PEM bundle) when set, else the system trust
-// store; the peer against the address connected to, or against the host name
-// in $PINK_TLS_PEERNAME when set (which is then also sent as SNI). A failed
-// verification fails the session. Nothing here ever writes a private key or
-// its contents into an error text.
+// against the trust anchors of `ca_file` (a PEM bundle; only those are trusted
+// then) when given, else the system trust store; the peer against the
+// address connected to (an IP address entry of the certificate), or against
+// `peer_name` when given (its DNS names, or its common name when it has none;
+// a wildcard stands for one whole left-most label), which is then also sent
+// as SNI. A failed verification fails the session. Nothing here ever writes a
+// private key or its contents into an error text.
 //
 //   auto sock = net::connect("127.0.0.1", port, 5000);
 //   auto tls = tls::connect(std::move(sock), tls::ClientOptions::from_environment("127.0.0.1"), &err);
@@ -86,50 +87,5 @@ struct ClientOptions {
 // closed), with a short reason in `error_text` when given.
 std::unique_ptr<Session> connect(std::unique_ptr<net::Socket> socket, const ClientOptions& options,
                                  std::string* error_text = nullptr);
-
-enum class Version { Tls1_1, Tls1_2, Tls1_3 };
-
-struct ServerOptions {
-  std::string cert_file;  // PEM: the server certificate, optionally followed by its chain
-  std::string key_file;   // PEM: its private key, unencrypted
-  // When given, the server certificate must verify against this CA bundle at
-  // start (catches a certificate and CA that do not belong together).
-  std::optional<std::string> ca_file;
-  std::string address = "127.0.0.1";
-  std::uint16_t port = 0;  // 0: a free port
-  std::uint32_t handshake_timeout_ms = 10000;
-  // Protocol range offered; the defaults offer TLS 1.2 and 1.3. A range
-  // reaching below 1.2 lowers the server's security level so that the old
-  // protocol can really be offered (for refusing clients in tests).
-  Version min_version = Version::Tls1_2;
-  Version max_version = Version::Tls1_3;
-};
-
-// A TLS listener for tools and tests.
-class Server {
- public:
-  virtual ~Server() = default;
-  // Waits up to `timeout_ms` for a connection and runs the server handshake
-  // (bounded by the handshake time-out). Null on time-out or a failed
-  // handshake, the reason in `error_text` when given.
-  virtual std::unique_ptr<Session> accept(std::uint32_t timeout_ms, std::string* error_text = nullptr) = 0;
-  virtual std::uint16_t port() const = 0;
-};
-
-// Loads certificate and key and listens. Null on failure with the reason.
-std::unique_ptr<Server> listen(const ServerOptions& options, std::string* error_text = nullptr);
-
-// File names of a throwaway test PKI in one folder.
-struct TestPki {
-  std::string ca_cert;        // ca.pem: the test CA (trust anchor for clients)
-  std::string server_cert;    // server.pem: issued by the CA to IP 127.0.0.1 and DNS "localhost"
-  std::string server_key;     // server.key: its private key (file mode 0600)
-  std::string other_ca_cert;  // other-ca.pem: a second CA that signed nothing here
-};
-
-// Writes a fresh test PKI (EC P-256 keys, SHA-256 signatures, valid from an
-// hour ago for 30 days) into `folder`, which must exist. The CA keys are
-// never written. Nothing on failure, with the reason.
-std::optional<TestPki> make_test_pki(const std::string& folder, std::string* error_text = nullptr);
 
 }  // namespace pink::tls

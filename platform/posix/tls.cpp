@@ -6,7 +6,7 @@
 // housekeeping records. OpenSSL reaches the socket through a small BIO of
 // our own that sends with MSG_NOSIGNAL: a peer that vanished must fail a
 // send, not raise SIGPIPE in the host process.
-#include "platform/tls.h"
+#include "platform/tls_server.h"
 
 #include <fcntl.h>
 #include <openssl/bio.h>
@@ -23,22 +23,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/env.h"
 
 namespace pink::tls {
-
-long Session::send(std::string_view bytes) {
-  const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
-  return send(std::span<const std::uint8_t>(p, bytes.size()));
-}
-
-ClientOptions ClientOptions::from_environment(std::string peer_address) {
-  ClientOptions o;
-  o.peer_address = std::move(peer_address);
-  o.peer_name = env::get("PINK_TLS_PEERNAME");
-  o.ca_file = env::get("PINK_TLS_CAFILE");
-  return o;
-}
 
 namespace {
 
@@ -467,6 +453,11 @@ std::unique_ptr<Session> connect(std::unique_ptr<net::Socket> socket, const Clie
   }
   if (options.peer_name ? options.peer_name->empty() : !net::parse_ipv4(options.peer_address)) {
     set_error(error_text, "no peer identity to verify (a dotted IPv4 address or a host name is needed)");
+    return nullptr;
+  }
+  if (options.peer_name && options.peer_name->front() == '.') {
+    // OpenSSL would take it for "any name below this domain".
+    set_error(error_text, "not a usable peer name: " + *options.peer_name);
     return nullptr;
   }
   ERR_clear_error();

@@ -15,7 +15,7 @@
 
 #include <memory>
 
-#include "platform/tls.h"
+#include "platform/tls_server.h"
 
 namespace pink::tls {
 namespace {

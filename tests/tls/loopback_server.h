@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/tls.h"
+#include "platform/tls_server.h"
 #include "tools/testkit/testkit.h"
 
 namespace pink::testing {

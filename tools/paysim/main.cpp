@@ -13,7 +13,7 @@
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "platform/tls.h"
+#include "platform/tls_server.h"
 #include "tools/paysim/engine.h"
 #include "tools/paysim/options.h"
 
