@@ -1,6 +1,9 @@
-// ssllib32 on Linux: the seven C calls of the TLS client adapter, over the
-// platform's sockets and TLS sessions. Argument checks and the handle tables
-// are here; all socket and TLS work is done by the platform pieces.
+// ssllib32: the seven calls of the TLS client library, over the platform's
+// sockets and TLS sessions (the same code for libssllib32.so and
+// ssllib32.dll). Argument checks and the handle tables are here; all socket
+// and TLS work is done by the platform pieces. Callers hold plain 32-bit
+// handles; the sockets behind them (64 bits wide on 64-bit Windows) stay in
+// the tables.
 #include "pink/ssllib32.h"
 
 #include <cstdint>
@@ -10,6 +13,8 @@
 #include <string>
 
 #include "payment/ssllib32/handles.h"
+#include "payment/ssllib32/settings.h"
+#include "platform/dynlib.h"
 #include "platform/export.h"
 #include "platform/socket.h"
 #include "platform/tls.h"
@@ -66,6 +71,16 @@ Tables& tables() {
   return t;
 }
 
+// The socket library, started once for the process at the first connection
+// and left running (a library may not stop it while being unloaded).
+bool sockets_started() {
+  static const bool started = [] {
+    int major = 0, minor = 0;
+    return net::startup(major, minor);
+  }();
+  return started;
+}
+
 // The wait of SSL_SelectTimeOut, given in seconds.
 std::uint32_t seconds_to_ms(int seconds) {
   const std::uint64_t ms = static_cast<std::uint64_t>(seconds) * 1000u;
@@ -79,7 +94,7 @@ int start_session(int* socket_handle) {
   std::unique_lock<std::mutex> g(c->lock);
   if (c->session) return c->ssl_handle;
   if (!c->socket) return 0;
-  auto options = tls::ClientOptions::from_environment(c->peer_address);
+  auto options = client_options(c->peer_address, read_trust_sources(), &dynlib::beside_module);
   options.handshake_timeout_ms = kHandshakeMs;
   auto session = tls::connect(std::move(c->socket), options);
   if (session) {
@@ -111,6 +126,7 @@ PINK_EXPORT int PINK_CALL sock_connect(const char* ip, int port) {
   if (len > kMaxAddressLength) return kBadArguments;
   const std::string address(ip, len);
   if (!net::parse_ipv4(address)) return kBadArguments;
+  if (!sockets_started()) return kConnectFailed;
   auto socket = net::connect(address, static_cast<std::uint16_t>(port), kConnectMs);
   if (!socket) return kConnectFailed;
   auto c = std::make_shared<Connection>();
