@@ -396,6 +396,10 @@ class OpenSslServer final : public Server {
       set_error(error_text, "no connection");
       return nullptr;
     }
+    // Small records go out at once: a server that writes its session
+    // tickets and then a one-byte answer must not hold the answer back
+    // until the client acknowledges the tickets (a delayed ACK, 40 ms).
+    socket->set_no_delay(true);
     SSL* ssl = SSL_new(ctx_.get());
     if (!ssl) {
       set_error(error_text, "cannot create a TLS session: " + take_openssl_reason());
