@@ -114,13 +114,7 @@ int start_session(int* socket_handle) {
   return c->ssl_handle;
 }
 
-}  // namespace
-}  // namespace pink::ssllib32
-
-using namespace pink;
-using namespace pink::ssllib32;
-
-PINK_EXPORT int PINK_CALL sock_connect(const char* ip, int port) {
+int connect_socket(const char* ip, int port) {
   if (ip == nullptr || port < 1 || port > 0xFFFF) return kBadArguments;
   const std::size_t len = ::strnlen(ip, kMaxAddressLength + 1);
   if (len > kMaxAddressLength) return kBadArguments;
@@ -139,11 +133,7 @@ PINK_EXPORT int PINK_CALL sock_connect(const char* ip, int port) {
   return h;
 }
 
-PINK_EXPORT int PINK_CALL SSL_StartUp(int* socket_handle) { return start_session(socket_handle); }
-
-PINK_EXPORT int PINK_CALL SSL_StartClient(int* socket_handle) { return start_session(socket_handle); }
-
-PINK_EXPORT int PINK_CALL SSL_SelectTimeOut(int socket_handle, int wait) {
+int select_timeout(int socket_handle, int wait) {
   if (wait < 0) return -1;
   const auto c = tables().socket(socket_handle);
   if (!c) return -1;
@@ -154,7 +144,7 @@ PINK_EXPORT int PINK_CALL SSL_SelectTimeOut(int socket_handle, int wait) {
   return -1;
 }
 
-PINK_EXPORT int PINK_CALL SSL_RecvData(int ssl_handle, char* buf, int size) {
+int recv_data(int ssl_handle, char* buf, int size) {
   if (buf == nullptr || size <= 0) return -1;
   const auto c = tables().ssl(ssl_handle);
   if (!c) return -1;
@@ -165,7 +155,7 @@ PINK_EXPORT int PINK_CALL SSL_RecvData(int ssl_handle, char* buf, int size) {
   return static_cast<int>(n);
 }
 
-PINK_EXPORT int PINK_CALL SSL_SendData(int ssl_handle, const char* data, int len) {
+int send_data(int ssl_handle, const char* data, int len) {
   if (len < 0 || (data == nullptr && len > 0)) return -1;
   const auto c = tables().ssl(ssl_handle);
   if (!c) return -1;
@@ -177,7 +167,7 @@ PINK_EXPORT int PINK_CALL SSL_SendData(int ssl_handle, const char* data, int len
   return n < 0 ? -1 : static_cast<int>(n);
 }
 
-PINK_EXPORT int PINK_CALL SSL_Close(int ssl_handle, int socket_handle) {
+int close_link(int ssl_handle, int socket_handle) {
   for (const auto& c : {tables().ssl(ssl_handle), tables().socket(socket_handle)}) {
     if (!c) continue;
     tables().forget(*c);
@@ -187,4 +177,44 @@ PINK_EXPORT int PINK_CALL SSL_Close(int ssl_handle, int socket_handle) {
     c->socket.reset();
   }
   return 0;
+}
+
+// Runs one call; nothing thrown inside (no memory, a failed lock) leaves
+// the library: the call gives its failure value instead.
+template <typename Fn, typename... Args>
+int guarded(int failure, Fn fn, Args... args) noexcept {
+  try {
+    return fn(args...);
+  } catch (...) {
+    return failure;
+  }
+}
+
+}  // namespace
+}  // namespace pink::ssllib32
+
+using namespace pink::ssllib32;
+
+PINK_EXPORT int PINK_CALL sock_connect(const char* ip, int port) {
+  return guarded(kConnectFailed, connect_socket, ip, port);
+}
+
+PINK_EXPORT int PINK_CALL SSL_StartUp(int* socket_handle) { return guarded(0, start_session, socket_handle); }
+
+PINK_EXPORT int PINK_CALL SSL_StartClient(int* socket_handle) { return guarded(0, start_session, socket_handle); }
+
+PINK_EXPORT int PINK_CALL SSL_SelectTimeOut(int socket_handle, int wait) {
+  return guarded(-1, select_timeout, socket_handle, wait);
+}
+
+PINK_EXPORT int PINK_CALL SSL_RecvData(int ssl_handle, char* buf, int size) {
+  return guarded(-1, recv_data, ssl_handle, buf, size);
+}
+
+PINK_EXPORT int PINK_CALL SSL_SendData(int ssl_handle, const char* data, int len) {
+  return guarded(-1, send_data, ssl_handle, data, len);
+}
+
+PINK_EXPORT int PINK_CALL SSL_Close(int ssl_handle, int socket_handle) {
+  return guarded(0, close_link, ssl_handle, socket_handle);
 }
