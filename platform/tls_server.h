@@ -55,9 +55,10 @@ struct TestPki {
   std::string other_ca_cert;  // other-ca.pem: a second CA that signed nothing here
 };
 
-// Writes a fresh test PKI (EC P-256 keys, SHA-256 signatures, valid from an
-// hour ago for 30 days) into `folder`, which must exist. The CA keys are
-// never written. Nothing on failure, with the reason.
+// Writes a fresh test PKI (EC P-256 keys, SHA-256 signatures whose r and s
+// are full 32 bytes each, valid from an hour ago for 30 days) into `folder`,
+// which must exist. The CA keys are never written. Nothing on failure, with
+// the reason.
 std::optional<TestPki> make_test_pki(const std::string& folder, std::string* error_text = nullptr);
 
 }  // namespace pink::tls

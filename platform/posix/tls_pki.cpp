@@ -4,6 +4,8 @@
 // simulator; never meant for a real network.
 #include <fcntl.h>
 #include <openssl/bio.h>
+#include <openssl/bn.h>
+#include <openssl/ec.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -60,6 +62,32 @@ bool add_ext(X509* cert, X509* issuer, int nid, const char* value) {
   return ok;
 }
 
+// Signs the certificate; with an EC key, again until both halves of the
+// signature (r and s) are as long as the curve's order. Shorter halves are
+// valid and rare (one signature in 128), but some verifiers get them wrong
+// (Wine's certificate code refuses such signatures), and a test PKI must be
+// accepted by every verifier the tests run.
+bool sign(X509* cert, EVP_PKEY* key) {
+  constexpr int kTries = 64;
+  const int half = (EVP_PKEY_get_bits(key) + 7) / 8;
+  for (int i = 0; i < kTries; ++i) {
+    if (X509_sign(cert, key, EVP_sha256()) <= 0) return false;
+    if (EVP_PKEY_get_base_id(key) != EVP_PKEY_EC) return true;
+    const ASN1_BIT_STRING* signature = nullptr;
+    X509_get0_signature(&signature, nullptr, cert);
+    const unsigned char* p = signature ? ASN1_STRING_get0_data(signature) : nullptr;
+    ECDSA_SIG* sig = p ? d2i_ECDSA_SIG(nullptr, &p, ASN1_STRING_length(signature)) : nullptr;
+    if (!sig) return false;
+    const BIGNUM* r = nullptr;
+    const BIGNUM* s = nullptr;
+    ECDSA_SIG_get0(sig, &r, &s);
+    const bool full = BN_num_bytes(r) == half && BN_num_bytes(s) == half;
+    ECDSA_SIG_free(sig);
+    if (full) return true;
+  }
+  return false;
+}
+
 struct CertRecipe {
   const char* common_name;
   bool ca;
@@ -102,7 +130,7 @@ CertPtr make_cert(const CertRecipe& recipe, EVP_PKEY* key, X509* issuer, EVP_PKE
   }
   if (recipe.subject_alt_name) ok = ok && add_ext(x, signer, NID_subject_alt_name, recipe.subject_alt_name);
   if (!ok) return nullptr;
-  if (X509_sign(x, issuer_key ? issuer_key : key, EVP_sha256()) <= 0) return nullptr;
+  if (!sign(x, issuer_key ? issuer_key : key)) return nullptr;
   return cert;
 }
 
