@@ -72,12 +72,16 @@ Tables& tables() {
 }
 
 // The socket library, started once for the process at the first connection
-// and left running (a library may not stop it while being unloaded).
+// (tried again at the next one when it failed) and left running: a library
+// may not stop it while being unloaded.
 bool sockets_started() {
-  static const bool started = [] {
+  static std::mutex lock;
+  static bool started = false;
+  std::lock_guard<std::mutex> g(lock);
+  if (!started) {
     int major = 0, minor = 0;
-    return net::startup(major, minor);
-  }();
+    started = net::startup(major, minor);
+  }
   return started;
 }
 
