@@ -109,9 +109,9 @@ void deliver(IDispatch* sink, const automation::Member& event, std::span<const a
   for (std::size_t i = 0; i < n; ++i) {
     ::VariantInit(&vars[i]);
     ::VariantInit(&held[i]);
-    // Automation passes the last argument first.
-    set_argument(event.params[i], args[i], vars[n - 1 - i], held[n - 1 - i]);
   }
+  // Automation passes the last argument first.
+  for (std::size_t i = 0; i < n; ++i) set_argument(event.params[i], args[i], vars[n - 1 - i], held[n - 1 - i]);
   DISPPARAMS dp{n ? vars.data() : nullptr, nullptr, static_cast<UINT>(n), 0};
   sink->Invoke(event.dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &dp, nullptr, nullptr, nullptr);
   for (std::size_t i = 0; i < n; ++i) {
