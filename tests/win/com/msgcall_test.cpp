@@ -118,7 +118,13 @@ TEST(Msgcall, ARegistrationThatFailsHalfWayLeavesNothingOfItBehind) {
   ASSERT_NE(install, nullptr);
   ASSERT_EQ(install(FALSE, L"user"), S_OK);
   const std::wstring blocker = L"Interface\\" + wide(msgcall::kClass.events.iid);
+  // The parent is an ordinary key (a volatile one made on the way would
+  // refuse ordinary keys to every later registration).
   HKEY k = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\Interface", 0, nullptr,
+                              REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  ::RegCloseKey(k);
   ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + blocker).c_str(), 0, nullptr,
                               REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &k, nullptr),
             ERROR_SUCCESS);
