@@ -4,6 +4,23 @@
 
 namespace pink::automation {
 
+Object::Object(const ClassInfo& info) : info_(info) {
+  // Where the creating thread runs a message loop (a COM apartment), the
+  // window work runs from it as from a window's messages.
+  window_.serve([this] {
+    try {
+      if (!served_scope_) {
+        pump(0);
+        return;
+      }
+      const Scope scope = served_scope_;  // a copy: the scope may end the object
+      scope([this] { pump(0); });
+    } catch (...) {
+      // Work that failed is dropped; what is left runs at the next wake-up.
+    }
+  });
+}
+
 Object::Dispatching::Dispatching(Object& o) : o_(o), previous_(o.dispatching_.load()) {
   o_.dispatching_.store(std::this_thread::get_id());
 }

@@ -7,6 +7,11 @@
 // pump(): an event fired there is delivered at once, as a control fires it
 // from its window's thread; one fired anywhere else (a reader thread) is
 // deferred to the next pump(), as a posted window message would be.
+//
+// On Windows nobody needs to call pump(): the window work also runs from the
+// creating thread's message loop (Window::serve), so an object living in a
+// host's apartment runs its received data, timers and deferred events, and
+// fires their events, on that thread as the host's loop turns.
 #pragma once
 
 #include <atomic>
@@ -26,7 +31,7 @@ namespace pink::automation {
 
 class Object {
  public:
-  explicit Object(const ClassInfo& info) : info_(info) {}
+  explicit Object(const ClassInfo& info);
   virtual ~Object() = default;
   Object(const Object&) = delete;
   Object& operator=(const Object&) = delete;
@@ -49,6 +54,14 @@ class Object {
   // Draws what the object's window shows now into a PNG file (UTF-8 path);
   // false for objects without a window, and when drawing fails.
   virtual bool snapshot(const std::string& png_path, int width, int height);
+
+  // Wraps each run of the window work from the message loop (Window::serve)
+  // in `scope`, which calls its argument once: a COM object holds itself
+  // over it, so that a host releasing it from inside an event does not
+  // destroy it under the running work. Nothing of the object is touched
+  // after `scope` returns.
+  using Scope = std::function<void(const std::function<void()>& run)>;
+  void set_served_scope(Scope scope) { served_scope_ = std::move(scope); }
 
   // Receives every event: its row in the event table and its arguments.
   using Sink = std::function<void(const Member& event, std::span<const Value> args)>;
@@ -82,6 +95,7 @@ class Object {
   const ClassInfo& info_;
   Window window_;
   Sink sink_;
+  Scope served_scope_;
   std::atomic<std::thread::id> dispatching_{};
 };
 

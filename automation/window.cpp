@@ -41,6 +41,12 @@ bool Window::has_work(std::uint64_t now) {
 }
 
 int Window::run(std::uint32_t timeout_ms) {
+  // However the run ends (work that throws included), the signal is set
+  // again for what is left and the next deadline is armed.
+  struct Rearm {
+    Window& w;
+    ~Rearm() { w.rearm(); }
+  } rearm_at_end{*this};
   const std::uint64_t end = clock::monotonic_ms() + timeout_ms;
   for (;;) {
     // Cleared before looking, so that work handed over after the look sets
@@ -48,16 +54,12 @@ int Window::run(std::uint32_t timeout_ms) {
     signal_.clear();
     const std::uint64_t now = clock::monotonic_ms();
     if (has_work(now)) break;
-    if (now >= end) {
-      rearm();
-      return 0;
-    }
+    if (now >= end) return 0;
     const std::uint64_t until = std::min(end, next_due());
     signal_.wait(static_cast<std::uint32_t>(std::min<std::uint64_t>(until - now, 0x7FFFFFFF)));
   }
   int ran = run_queue();
   ran += run_timers(clock::monotonic_ms());
-  rearm();
   return ran;
 }
 

@@ -4,6 +4,9 @@
 // would). A wake-up handle is signalled while there is work to run, so a
 // caller's event loop can wait for it.
 //
+// On Windows the queue and the timers also run from the creating thread's
+// message loop (serve()), as a window's messages do.
+//
 // Timers behave like window timers: periodic, intervals under 10 ms count as
 // 10 ms, and a timer that fell behind runs once, not once per interval
 // missed. Setting a timer again with the same id replaces it.
@@ -37,6 +40,14 @@ class Window {
   // it runs waits for the next run (the handle stays signalled). Returns how
   // many pieces of work and timer ticks ran.
   int run(std::uint32_t timeout_ms);
+
+  // From now on `run` (the owner's run() with its own scope) is called from
+  // the creating thread's message loop whenever work is handed over or a
+  // timer is due, with no one calling run(): on Windows an object's window
+  // work runs from its host's message loop. Linux has no such loop and the
+  // owner keeps calling run(). See wakeup::Signal::serve. `run` must not
+  // throw.
+  void serve(std::function<void()> run) { signal_.serve(std::move(run)); }
 
   // Signalled while run() has work; see platform/wakeup.h.
   std::intptr_t handle() const noexcept { return signal_.handle(); }

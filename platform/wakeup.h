@@ -7,9 +7,15 @@
 // timerfd) that polls readable while the signal is set; the caller may poll,
 // select or epoll it but must not read it. Windows: handle() is the HANDLE of
 // the event object that notify() sets; deadlines are seen by wait().
+//
+// An owner that never waits (an object living on a host's thread, whose own
+// message loop runs everything) asks the signal to serve it instead; see
+// serve().
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 namespace pink::wakeup {
 
@@ -36,7 +42,21 @@ class Signal {
 
   std::intptr_t handle() const noexcept { return handle_; }
 
+  // From now on each notify() and each armed deadline that passes also ends
+  // in a call of `run` on the thread that called serve(), from that
+  // thread's own message loop, with no one calling wait(). `run` must not
+  // throw. Owner thread, once.
+  //
+  // Windows: a message-only window of that thread receives a posted message
+  // (at most one waits in the queue at a time) or a timer message. Linux has
+  // no message loop: `run` is never called, and the owner waits or polls
+  // handle() as before.
+  void serve(std::function<void()> run);
+
+  struct Served;  // what serve() set up (each implementation's own)
+
  private:
+  std::shared_ptr<Served> served_;
   std::intptr_t handle_ = -1;  // what callers wait on
   std::intptr_t notify_ = -1;  // the notification object
   std::intptr_t timer_ = -1;   // the deadline timer

@@ -18,6 +18,12 @@
 #include "platform/clock.h"
 
 namespace pink::wakeup {
+
+// No message loop to serve from: the owner keeps waiting or polling.
+struct Signal::Served {
+  std::function<void()> run;
+};
+
 namespace {
 
 int fd(std::intptr_t h) { return static_cast<int>(h); }
@@ -97,6 +103,11 @@ bool Signal::wait(std::uint32_t timeout_ms) noexcept {
     if (n == 0 && left <= INT_MAX) return false;
     if (n < 0 && errno != EINTR) return false;
   }
+}
+
+void Signal::serve(std::function<void()> run) {
+  served_ = std::make_shared<Served>();
+  served_->run = std::move(run);
 }
 
 }  // namespace pink::wakeup
