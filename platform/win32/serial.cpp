@@ -154,9 +154,14 @@ class Win32Port final : public Port {
 
   ~Win32Port() override {
     ::SetCommMask(h_.get(), 0);
+    finish_pending(false);
     if (!pending_.empty()) {
       ::PurgeComm(h_.get(), PURGE_TXABORT | PURGE_TXCLEAR);
       finish_pending(true);
+    } else {
+      // Completed writes may still wait in the driver's queue, and some
+      // drivers drop that queue when the handle closes.
+      drain_output();
     }
   }
 
@@ -195,10 +200,18 @@ class Win32Port final : public Port {
 
   const Timeouts& timeouts() const override { return timeouts_; }
 
+  // The output side is purged only while a write has not completed: a
+  // driver may complete a write while its bytes still wait in its own
+  // queue (USB adapters, virtual ports, Wine's ports on Unix terminals),
+  // and clearing that queue would drop bytes the caller was told went out.
   bool purge(unsigned flags) override {
-    const bool ok = ::PurgeComm(h_.get(), purge_flags(flags)) != 0;
+    finish_pending(false);
+    DWORD f = purge_flags(flags);
+    const bool incomplete = !pending_.empty();
+    if (!incomplete) f &= ~static_cast<DWORD>(PURGE_TXABORT | PURGE_TXCLEAR);
+    const bool ok = f == 0 || ::PurgeComm(h_.get(), f) != 0;
     // Aborted writes complete now; collect them.
-    if (flags & kAbortTx) finish_pending(true);
+    if (incomplete && (flags & kAbortTx)) finish_pending(true);
     return ok;
   }
 
@@ -319,6 +332,23 @@ class Win32Port final : public Port {
     // The driver ends a write short when the write time-outs expire.
     r.status = done == size ? WriteStatus::Completed : WriteStatus::TimedOut;
     return r;
+  }
+
+  // Waits until the driver's output queue is empty, for at most twice the
+  // line time of what it holds plus a second: a line held back by flow
+  // control does not keep the caller for ever.
+  void drain_output() {
+    std::uint32_t queued = output_count();
+    if (queued == 0) return;
+    DCB dcb{};
+    dcb.DCBlength = sizeof(DCB);
+    const std::uint64_t baud = ::GetCommState(h_.get(), &dcb) && dcb.BaudRate > 0 ? dcb.BaudRate : 9600;
+    const ULONGLONG limit = 2 * std::uint64_t{queued} * 10 * 1000 / baud + 1000;
+    const ULONGLONG start = ::GetTickCount64();
+    while (queued > 0 && ::GetTickCount64() - start < limit) {
+      ::Sleep(5);
+      queued = output_count();
+    }
   }
 
   // Collects writes left pending by earlier calls: those that have finished,
