@@ -19,6 +19,8 @@ namespace {
 
 constexpr const char* kMailboxKey = "HKCU\\Software\\VB and VBA Program Settings\\pink";
 constexpr const char* kPortsKey = "HKLM\\Software\\Wine\\Ports";
+constexpr const char* kAppDefaultsKey = "HKCU\\Software\\Wine\\AppDefaults";
+constexpr const char* kDesktopsKey = "HKCU\\Software\\Wine\\Explorer\\Desktops";
 
 std::string wine_command() { return fs::exists("/usr/bin/wine") ? "/usr/bin/wine" : "wine"; }
 
@@ -119,6 +121,33 @@ std::unique_ptr<testkit::Process> start(const std::string& program, const std::v
     return ::testing::AssertionFailure() << "nothing ran\n" << p->out() << p->err();
   }
   return ::testing::AssertionSuccess();
+}
+
+WindowsDisplay::WindowsDisplay(std::vector<std::string> programs)
+    : programs_(std::move(programs)), desktop_("pink-" + std::to_string(::getpid())) {
+  programs_.push_back("windowprobe.exe");
+  Wine& wine = Wine::shared();
+  wine.run("reg", {"add", kDesktopsKey, "/v", desktop_, "/d", "1024x768", "/f"});
+  for (const auto& p : programs_) {
+    const std::string key = std::string(kAppDefaultsKey) + "\\" + p + "\\Explorer";
+    wine.run("reg", {"add", key, "/v", "Desktop", "/d", desktop_, "/f"});
+  }
+  for (int attempt = 0; attempt < 40; ++attempt) {
+    if (wine.run(test_program("windowprobe.exe"), {}, options()).exit_code == 0) return;
+    clock::sleep_ms(250);
+  }
+  throw std::runtime_error("Windows programs get no window on display " + display_.name());
+}
+
+WindowsDisplay::~WindowsDisplay() {
+  Wine& wine = Wine::shared();
+  for (const auto& p : programs_) wine.run("reg", {"delete", std::string(kAppDefaultsKey) + "\\" + p, "/f"});
+  wine.run("reg", {"delete", kDesktopsKey, "/v", desktop_, "/f"});
+}
+
+testkit::RunOptions WindowsDisplay::options(testkit::RunOptions o) const {
+  o.env["DISPLAY"] = display_.name();
+  return o;
 }
 
 // As for the COM ports: the registry, which Wine's device manager makes

@@ -46,6 +46,25 @@ std::unique_ptr<testkit::Process> start(const std::string& program, const std::v
                                          const std::vector<std::string>& args, const testkit::RunOptions& options,
                                          std::uint32_t timeout_ms = 60000);
 
+// A virtual display for Windows programs that open windows. The prefix's
+// own desktop belongs to whichever display its server started with (often
+// none), so the programs named here get a desktop of their own on this
+// display, for the scope (Wine's per-program desktop setting).
+class WindowsDisplay {
+ public:
+  explicit WindowsDisplay(std::vector<std::string> programs);  // "hx410.exe"
+  ~WindowsDisplay();
+  WindowsDisplay(const WindowsDisplay&) = delete;
+  WindowsDisplay& operator=(const WindowsDisplay&) = delete;
+  // Options with DISPLAY set to this display.
+  testkit::RunOptions options(testkit::RunOptions o = {}) const;
+
+ private:
+  testkit::VirtualDisplay display_;
+  std::vector<std::string> programs_;
+  std::string desktop_;
+};
+
 // LPTn of the prefix, a link to a file or device of this machine, for the scope.
 class LptLink {
  public:

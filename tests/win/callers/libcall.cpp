@@ -2,16 +2,17 @@
 // the command line, for the tests of the Windows build.
 //
 //   libcall LIBRARY CALL [CALL ...]
-//   CALL   = Name[,ARG...][@MS]
-//   ARG    = i:NUMBER | s:TEXT | b:SIZE | n:
+//   CALL   = Name[,ARG...]
+//   ARG    = i:NUMBER | s:TEXT | b:SIZE | n: | r:MS
 //
 // LIBRARY is a full path (loaded with its own folder searched for its
 // dependencies) or a base name ("rcptlib" loads rcptlib.dll the usual way).
 // i: passes a 32-bit number, s: a NUL-terminated string (the UTF-8 of the
 // command line turned into cp949), b: a zeroed buffer of SIZE bytes, n: a
-// null pointer. With @MS the call is repeated every 20 ms until it returns
-// something other than 0, for at most MS milliseconds (a scanner that has
-// not answered yet). "sleep,i:MS" waits.
+// null pointer. r:MS is no argument: the call is repeated every 20 ms until
+// it returns something other than 0, for at most MS milliseconds (a scanner
+// that has not answered yet). "sleep,i:MS" waits. Names are taken as they
+// are, decorated ones ("_OpenDrawPort@0") too.
 //
 // Every call prints "Name=RESULT" on its own line, then, for each buffer
 // argument k (counting from 1), "Name#k=TEXT" with the buffer's text up to
@@ -83,21 +84,18 @@ bool parse_arg(const std::string& text, Arg& arg) {
   }
 }
 
-// Parses "Name,ARG,...@MS" (the console arguments are cp949 already; the
-// s: texts are taken from the UTF-8 the test wrote, see main).
+// Parses "Name,ARG,..." (UTF-8, see main).
 bool parse_call(const std::string& text, Call& call) {
-  std::string body = text;
-  const std::size_t at = body.rfind('@');
-  if (at != std::string::npos && body.find(',', at) == std::string::npos) {
-    call.repeat_ms = static_cast<std::uint32_t>(std::strtoul(body.c_str() + at + 1, nullptr, 10));
-    body.resize(at);
-  }
-  const std::vector<std::string> parts = split(body, ',');
+  const std::vector<std::string> parts = split(text, ',');
   call.name = parts[0];
-  if (call.name.empty() || parts.size() - 1 > kMaxArgs) return false;
+  if (call.name.empty()) return false;
   for (std::size_t i = 1; i < parts.size(); ++i) {
+    if (parts[i].rfind("r:", 0) == 0) {
+      call.repeat_ms = static_cast<std::uint32_t>(std::strtoul(parts[i].c_str() + 2, nullptr, 10));
+      continue;
+    }
     Arg a;
-    if (!parse_arg(parts[i], a)) return false;
+    if (!parse_arg(parts[i], a) || call.args.size() == kMaxArgs) return false;
     call.args.push_back(std::move(a));
   }
   return true;
@@ -140,7 +138,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   for (const std::string& a : pink::console::arguments(argc, argv)) args.push_back(pink::text::cp949_to_utf8(a));
   if (args.size() < 2) {
-    std::fprintf(stderr, "usage: libcall LIBRARY Name[,i:N|s:TEXT|b:SIZE|n:...][@MS] ...\n");
+    std::fprintf(stderr, "usage: libcall LIBRARY Name[,i:N|s:TEXT|b:SIZE|n:|r:MS...] ...\n");
     return 2;
   }
   HMODULE lib = load_library(pink::text::utf8_to_cp949(args[0]));
