@@ -106,6 +106,16 @@ Session on_windows(const std::string& program, int com, const std::vector<std::v
             [](const std::string& k, const std::string& v) { wintest::put("floyd", k, v); },
             [&] { return p->running(); }};
   EXPECT_TRUE(run_jobs(program, side, work, port, jobs, s));
+  if (second_start) {
+    // The single-instance lock: a second start ends at once, mailbox untouched.
+    wintest::put("floyd", "kit_state", "marker");
+    const auto second = Wine::shared().run(exe, {}, o);
+    EXPECT_EQ(second.exit_code, 0);
+    EXPECT_FALSE(second.timed_out);
+    EXPECT_EQ(wintest::get("floyd", "kit_state"), "marker");
+    EXPECT_TRUE(p->running());
+    wintest::put("floyd", "kit_state", "end");
+  }
   s.stop_status = Wine::shared().run(exe, {"--stop"}, o).exit_code;
   s.exit_code = p->wait(kJobMs).value_or(-1);
   s.mailbox = wintest::list_mailbox();
