@@ -183,7 +183,10 @@ void clear_mailbox() { Wine::shared().run("reg", {"delete", kMailboxKey, "/f"});
 
 void put(const std::string& section, const std::string& key, const std::string& value) {
   const auto r = Wine::shared().run(Wine::shared().program("mailbox.exe"), {"set", section, key, value});
-  if (r.exit_code != 0) throw std::runtime_error("mailbox set " + section + " " + key + ": " + r.err);
+  if (r.exit_code != 0) {
+    throw std::runtime_error("mailbox set " + section + " " + key + ": status " + std::to_string(r.exit_code) +
+                             (r.timed_out ? " (timed out) " : " ") + r.err + r.out);
+  }
 }
 
 std::string get(const std::string& section, const std::string& key) {
