@@ -38,10 +38,16 @@ _callbacks = {}  # keeps each object's event callback alive
 
 
 def load(path=None):
-    """Loads libpinkauto.so (by default the one beside this file) and declares its calls."""
+    """Loads libpinkauto.so and declares its calls.
+
+    By default the library beside this file is taken; an installed binding
+    (in Python's own package folder) finds it on the loader's search path.
+    """
     global lib
     if path is None:
         path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "libpinkauto.so")
+        if not os.path.exists(path):
+            path = "libpinkauto.so"
     lib = ctypes.CDLL(path)
     lib.pink_create.restype = ctypes.c_void_p
     lib.pink_create.argtypes = [ctypes.c_char_p]
