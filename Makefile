@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 JOBS ?= 2
 
-.PHONY: all setup build win32 win64 asan test wintest wintest-run demo bench clean
+.PHONY: all setup build win32 win64 asan test wintest wintest-run demo bench install deb win32-zip clean
 
 all: build
 
@@ -49,6 +49,20 @@ wintest-run:
 
 demo: build
 	scripts/demo
+
+# make install PREFIX=/opt/pink (default /usr/local); DESTDIR is honoured.
+PREFIX ?= /usr/local
+install: build
+	cmake --install build/linux --prefix $(PREFIX)
+
+# The Debian package of the Linux build, in build/linux/packages/.
+deb: build
+	cd build/linux && cpack -G DEB
+	@ls build/linux/packages/*.deb
+
+# The 32-bit Windows build zipped for a terminal, in build/win32/.
+win32-zip: win32
+	scripts/win32-zip build/win32/bin build/win32/pink-win32.zip
 
 bench: build
 	@for b in build/linux/bench/*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.2 || true; done

@@ -1,7 +1,8 @@
 // Dynamic libraries on Linux: "lib<name>.so", taken from the folder of the
 // module that asks (found with dladdr), then from the program's own folder (as
-// Windows finds a DLL beside the program), then from the usual search path of
-// the dynamic loader.
+// Windows finds a DLL beside the program), then from the "lib" folder beside
+// the program's (the installed layout, bin/ and lib/ under one prefix), then
+// from the usual search path of the dynamic loader.
 #include "platform/dynlib.h"
 
 #include <dlfcn.h>
@@ -92,7 +93,11 @@ std::unique_ptr<Library> load(std::string_view name, std::string* error_text) {
   };
 
   std::vector<std::string> folders{module_folder()};
-  if (const std::string p = program_folder(); p != folders.front()) folders.push_back(p);
+  const std::string program = program_folder();
+  if (program != folders.front()) folders.push_back(program);
+  // Found here without relying on the program's run path, which the loader
+  // does not apply when an interposed dlopen (a sanitizer's) is the caller.
+  folders.push_back(folder_of(program) + "/lib");
   for (const std::string& folder : folders) {
     const std::string beside = folder + "/" + file;
     if (!is_file(beside)) continue;
