@@ -1,5 +1,6 @@
 # Installing the Linux build: programs, libraries, headers, a pkg-config file
 # per library, the Python binding of the automation objects, the service
+# units of the resident kitchen printers with their environment file, and the
 # reference pages. `cmake --install <build> --prefix DIR` (or `make install
 # PREFIX=DIR`) lays them out under DIR; `make deb` packages the same tree.
 #
@@ -8,6 +9,9 @@
 #   lib/pkgconfig/<name>.pc    relocatable: the prefix is found from the file's place
 #   include/pink/              headers
 #   lib/python3/dist-packages/pinkauto.py
+#   lib/systemd/system/        kitmux@.service, kitfeed@.service (run as the POS user %i)
+#   lib/systemd/user/          kitmux.service, kitfeed.service
+#   etc/pink/kitchen.env       (/etc/pink/kitchen.env when the prefix is /usr)
 #   share/doc/pink/            README and reference pages
 #
 # Programs find the libraries they load by name through their run path
@@ -67,7 +71,16 @@ install(FILES ${PROJECT_SOURCE_DIR}/bindings/python/pinkauto.py DESTINATION lib/
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION share/doc/pink)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION share/doc/pink/docs FILES_MATCHING PATTERN "*.md")
 
-# The Debian package (`make deb`): the same tree under /usr.
+# The units name the programs by their installed path and the environment
+# file by the configuration folder of the prefix, both known only when the
+# install runs (`cmake --install --prefix` may choose another prefix), so
+# they are made then.
+install(CODE "set(PINK_UNIT_SOURCES \"${PROJECT_SOURCE_DIR}/packaging/systemd\")
+  set(PINK_UNIT_STAGE \"${CMAKE_BINARY_DIR}/systemd\")")
+install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/pink_install_units.cmake)
+
+# The Debian package (`make deb`): the same tree under /usr, the
+# environment file under /etc as a configuration file.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pink)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -80,5 +93,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libsqlite3-0, libssl3, zlib1g, libfreetype6, libfontconfig1")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/conffiles)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
 include(CPack)

@@ -1,6 +1,7 @@
 // The installed tree as an integrator gets it from `make install PREFIX=...`:
 // what lands where, libraries named as their SONAME, programs that find their
-// libraries without a search path, and pkg-config files a C program builds with.
+// libraries without a search path, pkg-config files a C program builds with,
+// and an administrator's environment file that a second install leaves alone.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -41,6 +42,29 @@ TEST(Install, LaysOutProgramsLibrariesHeadersPkgConfigFilesAndUnits) {
   EXPECT_TRUE(fs::exists(prefix + "/lib/python3/dist-packages/pinkauto.py"));
   EXPECT_TRUE(fs::exists(prefix + "/share/doc/pink/docs/job-files.md"));
 
+  // A prefix other than /usr keeps its configuration under the prefix, and
+  // the units name the programs and that file where they were installed.
+  EXPECT_TRUE(fs::exists(prefix + "/etc/pink/kitchen.env"));
+  for (const char* unit : {"system/kitmux@.service", "system/kitfeed@.service",
+                           "user/kitmux.service", "user/kitfeed.service"}) {
+    const std::string text = read_text(prefix + "/lib/systemd/" + unit);
+    const std::string program = std::string(unit).find("kitmux") != std::string::npos ? "kitmux" : "kitfeed";
+    EXPECT_NE(text.find("exec " + prefix + "/bin/" + program + "'"), std::string::npos) << unit;
+    EXPECT_NE(text.find("EnvironmentFile=-" + prefix + "/etc/pink/kitchen.env"), std::string::npos)
+        << unit;
+  }
+}
+
+TEST(Install, AnAdministratorsEnvironmentFileSurvivesTheNextInstall) {
+  TempDir dir;
+  const std::string prefix = dir.file("prefix");
+  install_tree(prefix);
+  const std::string env = prefix + "/etc/pink/kitchen.env";
+  const std::string shipped = read_text(env);
+  EXPECT_NE(shipped.find("PINK_JOBDIR"), std::string::npos);
+  std::ofstream(env) << "PINK_JOBDIR=/srv/pos\n";
+  install_tree(prefix);
+  EXPECT_EQ(read_text(env), "PINK_JOBDIR=/srv/pos\n");
 }
 
 // A POS written in C, built against the installed tree with pkg-config and

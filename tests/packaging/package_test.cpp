@@ -19,7 +19,7 @@ bool listed(const std::string& listing, const std::string& path) {
          listing.find(" ." + path + " -> ") != std::string::npos;
 }
 
-TEST(DebianPackage, HoldsProgramsLibrariesHeadersAndPkgConfigFiles) {
+TEST(DebianPackage, HoldsProgramsLibrariesHeadersPkgConfigFilesUnitsAndItsConfiguration) {
   TempDir dir;
   // gzip: the test build's binaries are large and xz would take minutes.
   const auto made = shell("cpack -G DEB -B '" + dir.path() +
@@ -45,6 +45,11 @@ TEST(DebianPackage, HoldsProgramsLibrariesHeadersAndPkgConfigFiles) {
   for (const char* h : {"rcptlib.h", "CorvanaVAN.h", "automation.h", "pds.h"}) {
     EXPECT_TRUE(listed(c, "/usr/include/pink/" + std::string(h))) << h;
   }
+  for (const char* u : {"system/kitmux@.service", "system/kitfeed@.service", "user/kitmux.service",
+                        "user/kitfeed.service"}) {
+    EXPECT_TRUE(listed(c, "/usr/lib/systemd/" + std::string(u))) << u;
+  }
+  EXPECT_TRUE(listed(c, "/etc/pink/kitchen.env"));
   EXPECT_TRUE(listed(c, "/usr/lib/python3/dist-packages/pinkauto.py"));
   // Nothing of the machine that built it: no build or staging paths.
   EXPECT_EQ(c.find("/_CPack_Packages"), std::string::npos);
@@ -53,8 +58,15 @@ TEST(DebianPackage, HoldsProgramsLibrariesHeadersAndPkgConfigFiles) {
   const auto info = shell("dpkg-deb -f '" + deb + "' Package Version Depends", dir.path());
   EXPECT_NE(info.out.find("Package: pink"), std::string::npos) << info.out;
   EXPECT_NE(info.out.find("libsqlite3"), std::string::npos) << info.out;
+  const auto conffiles = shell("dpkg-deb --ctrl-tarfile '" + deb + "' | tar -xOf - ./conffiles", dir.path());
+  EXPECT_EQ(conffiles.out, "/etc/pink/kitchen.env\n") << conffiles.err;
+
+  // The packaged units name the programs and the file where the package puts them.
   const auto extracted = shell("dpkg-deb -x '" + deb + "' root", dir.path());
   ASSERT_EQ(extracted.exit_code, 0) << extracted.err;
+  const std::string unit = read_text(dir.file("root/usr/lib/systemd/system/kitmux@.service"));
+  EXPECT_NE(unit_value(unit, "ExecStart").find("exec /usr/bin/kitmux'"), std::string::npos) << unit;
+  EXPECT_EQ(unit_value(unit, "EnvironmentFile"), "-/etc/pink/kitchen.env");
   EXPECT_EQ(dynamic_entry(dir.file("root/usr/lib/librcptlib.so"), "SONAME"), "librcptlib.so");
 }
 
