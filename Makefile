@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 JOBS ?= 2
 
-.PHONY: all setup build win32 win64 asan test wintest wintest-run demo bench install deb win32-zip clean
+.PHONY: all setup build win32 win64 asan test check wintest wintest-run demo bench install deb win32-zip clean
 
 all: build
 
@@ -47,7 +47,18 @@ wintest-run:
 	rm -rf build/wine
 	ctest --preset linux-asan -j$(JOBS) -L wintest
 
-demo: build
+# The Linux build's unit and integration tests under the sanitizers, without
+# the Windows build (wintest) and the fuzzers: the quick check before a commit.
+check: setup
+	cmake --preset linux-asan >/dev/null
+	cmake --build --preset linux-asan -j$(JOBS)
+	ctest --preset linux-asan -j$(JOBS) -LE 'wintest|fuzz'
+
+# Only what the demo runs: the programs, libraries and virtual devices it uses.
+DEMO_TARGETS := mailbox pds vdisplay printer vprinter rcptlib XOposPrint drawerio vdrawer
+demo: setup
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux -j$(JOBS) --target $(DEMO_TARGETS)
 	scripts/demo
 
 # make install PREFIX=/opt/pink (default /usr/local); DESTDIR is honoured.
