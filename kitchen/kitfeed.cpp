@@ -152,6 +152,10 @@ class Kitfeed {
 int run_kitfeed() {
   events::Loop loop;
   events::install_stop_handlers();
+  // "kitfeed --stop" reaches it where no close message can.
+  if (std::string why; !loop.listen_for_stop("kitfeed", &why)) {
+    std::fprintf(stderr, "kitfeed: stop requests cannot be taken: %s\n", why.c_str());
+  }
   Kitfeed feed(loop);
   try {
     feed.start();

@@ -172,6 +172,10 @@ int run_kitmux() {
 
   events::Loop loop;
   events::install_stop_handlers();
+  // "kitmux --stop" reaches it where no close message can.
+  if (std::string why; !loop.listen_for_stop("kitmux", &why)) {
+    std::fprintf(stderr, "kitmux: stop requests cannot be taken: %s\n", why.c_str());
+  }
   Kitmux mux(loop);
   try {
     mux.start();

@@ -1,3 +1,7 @@
 #include "kitchen/kitchen.h"
+#include "kitchen/resident.h"
+#include "platform/console.h"
 
-int main() { return pink::kitchen::run_kitmux(); }
+int main(int argc, char** argv) {
+  return pink::kitchen::resident_main("kitmux", pink::console::arguments(argc, argv), pink::kitchen::run_kitmux);
+}

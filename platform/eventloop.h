@@ -1,6 +1,6 @@
 // A single-threaded event loop: timers, "let pending messages run", pollers
-// (such as a serial control's receive event) and a stop request from a signal
-// or a window close.
+// (such as a serial control's receive event) and a stop request from a signal,
+// a window close or another process.
 // Windows: window messages and timers of a hidden window. Linux: a poll loop.
 #pragma once
 
@@ -45,6 +45,18 @@ class Loop {
   // requests, window messages) without waiting, and returns.
   void pump();
 
+  // Takes stop requests that another process sends under `name` with
+  // send_stop(): they need no window, console or signal, so a resident
+  // program started where no close message can reach it can still be ended
+  // cleanly. A request is taken by run() between its passes, never inside
+  // pump(), so that a job under way finishes first; it then acts as any
+  // stop request. Listening ends with the loop. Several loops may listen
+  // under one name; each request stops one of them.
+  // Windows: the named event "pink-<name>-stop". Linux: the FIFO
+  // "<lock folder>/pink-<name>.stop" (the folder of SingleInstance).
+  // False, with the reason in `why`, when the program cannot listen.
+  bool listen_for_stop(std::string_view name, std::string* why = nullptr);
+
   // The loop of the running program (set by the constructor), or null.
   static Loop* current();
 
@@ -57,6 +69,17 @@ class Loop {
 // SIGTERM/SIGINT handlers on Linux; on Windows the window takes the close
 // request, and this adds Ctrl+C / Ctrl+Break for console programs).
 void install_stop_handlers();
+
+enum class StopResult {
+  Stopped,       // the program took the request and no longer listens
+  StillRunning,  // the request was delivered; it still listens after the wait
+  NotRunning,    // nothing listens under the name
+  Failed,        // the request could not be sent
+};
+
+// Sends a stop request to the program listening under `name` (see
+// Loop::listen_for_stop) and waits up to `wait_ms` for it to stop listening.
+StopResult send_stop(std::string_view name, std::uint32_t wait_ms);
 
 // Single-instance lock, held for the life of the object.
 // Linux: an exclusive lock on "<$PINK_LOCKDIR or $XDG_RUNTIME_DIR or /tmp>/pink-<name>.lock";

@@ -3,7 +3,10 @@
 // completion wait, reads of what is waiting, receive events, DTR/RTS and the
 // input and output counts.
 //
-// Windows: "\\.\COMn" opened for overlapped I/O.
+// Windows: "\\.\COMn" opened for overlapped I/O. A write completes when the
+// driver says so, which for some drivers (USB adapters, virtual ports) is
+// while its bytes still wait in the driver's queue; a purge of the output
+// side leaves such bytes alone, and closing waits a bounded time for them.
 // Linux: termios on $PINK_COMn (for example PINK_COM3=/dev/pts/7) or
 // /dev/ttyS(n-1); exclusive through TIOCEXCL and an advisory lock. A write
 // completes only when its bytes have left the port, so a purge after a
@@ -81,7 +84,7 @@ enum class OpenStatus {
 struct OpenResult;
 
 enum class WriteStatus {
-  Completed,  // every byte has left the port
+  Completed,  // every byte has left the port (or, on Windows, the driver took it)
   TimedOut,   // the wait ended first; `written` tells how many bytes went out
   Failed,     // the write call was refused
 };

@@ -1,6 +1,12 @@
 // Text codec. Inside the suite text is cp949 (Windows Korean code page 949)
 // bytes in std::string; conversion happens only at the boundaries: UTF-8 for
 // Linux stores, terminals and file names, UTF-16 for Windows wide APIs.
+//
+// Windows converts with the system's table, which also gives the
+// user-defined rows (lead bytes 0xC9 and 0xFE) characters of the private use
+// area, so that such text survives the registry and other wide APIs; the
+// Linux codec has no code for them and makes them U+FFFD. is_valid_cp949
+// follows the Linux codec on both.
 #pragma once
 
 #include <string>

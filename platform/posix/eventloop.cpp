@@ -1,6 +1,6 @@
 // The event loop on Linux: one thread polls a self-pipe that the stop
-// signals write to, and on every pass runs the pollers and the timers that
-// are due. A pass waits at most 10 ms, so pollers see the serial ports often
+// signals write to (and the stop FIFO of a program that listens for stop
+// requests), and on every pass runs the pollers and the timers that are due. A pass waits at most 10 ms, so pollers see the serial ports often
 // enough to stand in for a receive event.
 #include "platform/eventloop.h"
 
@@ -12,7 +12,10 @@
 #include <mutex>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstring>
 #include <vector>
 
 #include "platform/clock.h"
@@ -46,9 +49,49 @@ void drain_wake_pipe() {
   }
 }
 
+// The folder of the single-instance locks and the stop FIFOs.
+std::string lock_folder() {
+  if (auto d = env::get("PINK_LOCKDIR")) return *d;
+  if (auto r = env::get("XDG_RUNTIME_DIR")) return *r;
+  return "/tmp";
+}
+
+std::string stop_fifo_path(std::string_view name) {
+  return lock_folder() + "/pink-" + text::cp949_to_utf8(name) + ".stop";
+}
+
+// Opens the FIFO at `path` without blocking; -1 with errno set otherwise
+// (ENXIO for a write end while nobody reads). A file that is not a FIFO of
+// this user is refused with EPERM: a stray file there must neither stop a
+// program at once nor receive bytes.
+int open_stop_fifo(const std::string& path, int mode) {
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), mode | O_NONBLOCK | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode) || st.st_uid != ::getuid()) {
+    ::close(fd);
+    errno = EPERM;
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace
 
 struct Loop::Impl : detail::LoopState {
+  int stop_fd = -1;  // read end of the stop FIFO while listening
+
+  // Takes a stop request that came through the FIFO.
+  void take_stop_request() {
+    char buf[64];
+    while (::read(stop_fd, buf, sizeof buf) > 0) {
+    }
+    request_stop();
+  }
+
   void check_stop() {
     if (g_stop_signal == 0) return;
     g_stop_signal = 0;
@@ -77,17 +120,20 @@ struct Loop::Impl : detail::LoopState {
     run_due_timers();
     if (quit || timeout_ms == 0) return;
     const int wait = std::min(timeout_ms, static_cast<int>(timers.wait_ms(clock::monotonic_ms(), kMaxWaitMs)));
-    if (wait <= 0) return;
-    pollfd pfd{g_wake_pipe[0], POLLIN, 0};
-    const int r = ::poll(&pfd, g_wake_pipe[0] >= 0 ? 1 : 0, wait);
-    if (r > 0) drain_wake_pipe();
+    if (wait <= 0 && stop_fd < 0) return;
+    // poll() passes over entries whose descriptor is -1.
+    pollfd pfd[2] = {{g_wake_pipe[0], POLLIN, 0}, {stop_fd, POLLIN, 0}};
+    const int r = ::poll(pfd, 2, std::max(wait, 0));
+    if (r > 0 && (pfd[0].revents & POLLIN)) drain_wake_pipe();
     check_stop();
+    if (!quit && r > 0 && (pfd[1].revents & POLLIN)) take_stop_request();
   }
 };
 
 Loop::Loop() : impl_(std::make_unique<Impl>()) { g_current = this; }
 
 Loop::~Loop() {
+  if (impl_->stop_fd >= 0) ::close(impl_->stop_fd);
   if (g_current == this) g_current = nullptr;
 }
 
@@ -134,6 +180,46 @@ void Loop::pump() { impl_->pass(0); }
 
 Loop* Loop::current() { return g_current; }
 
+bool Loop::listen_for_stop(std::string_view name, std::string* why) {
+  if (impl_->stop_fd >= 0) return true;
+  const std::string path = stop_fifo_path(name);
+  if (::mkfifo(path.c_str(), 0600) != 0 && errno != EEXIST) {
+    if (why) *why = path + ": " + std::strerror(errno);
+    return false;
+  }
+  // Read and write: the FIFO never reports a hang-up when a sender closes,
+  // and a sender's open finds a reader for as long as the loop lives.
+  const int fd = open_stop_fifo(path, O_RDWR);
+  if (fd < 0) {
+    if (why) *why = path + ": " + (errno == EPERM ? std::string("not a FIFO of this user") : std::strerror(errno));
+    return false;
+  }
+  impl_->stop_fd = fd;
+  return true;
+}
+
+StopResult send_stop(std::string_view name, std::uint32_t wait_ms) {
+  const std::string path = stop_fifo_path(name);
+  const int fd = open_stop_fifo(path, O_WRONLY);
+  if (fd < 0) return errno == ENXIO || errno == ENOENT ? StopResult::NotRunning : StopResult::Failed;
+  const char request = 1;
+  ssize_t n = -1;
+  do {
+    n = ::write(fd, &request, 1);
+  } while (n < 0 && errno == EINTR);
+  ::close(fd);
+  if (n != 1) return StopResult::Failed;
+  // Somebody reads the FIFO while a listener's loop lives.
+  const std::uint64_t start = clock::monotonic_ms();
+  for (;;) {
+    const int again = open_stop_fifo(path, O_WRONLY);
+    if (again < 0) return errno == ENXIO || errno == ENOENT ? StopResult::Stopped : StopResult::Failed;
+    ::close(again);
+    if (clock::monotonic_ms() - start >= wait_ms) return StopResult::StillRunning;
+    clock::sleep_ms(20);
+  }
+}
+
 void install_stop_handlers() {
   if (g_wake_pipe[0] < 0) {
     int fds[2];
@@ -151,13 +237,7 @@ void install_stop_handlers() {
 }
 
 SingleInstance::SingleInstance(std::string_view name) {
-  std::string dir = "/tmp";
-  if (auto d = env::get("PINK_LOCKDIR")) {
-    dir = *d;
-  } else if (auto r = env::get("XDG_RUNTIME_DIR")) {
-    dir = *r;
-  }
-  const std::string path = dir + "/pink-" + text::cp949_to_utf8(name) + ".lock";
+  const std::string path = lock_folder() + "/pink-" + text::cp949_to_utf8(name) + ".lock";
   int fd = -1;
   do {
     fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);

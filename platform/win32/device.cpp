@@ -1,7 +1,8 @@
 // Device files on Windows: CreateFile on the name. Devices (the parallel
 // ports and other DOS device names, "\\.\" paths) are opened exclusively on
 // an overlapped handle so that a write can be given up after its window;
-// other names are files, appended to and created when missing.
+// other names, and device names that turn out to stand for a file on disk,
+// are files, appended to (and created when missing, for other names).
 #include "platform/device.h"
 
 #include <windows.h>
@@ -171,7 +172,7 @@ OpenResult open(std::string_view name, Access access) {
     r.text = "empty name";
     return r;
   }
-  const bool device = is_device_name(path);
+  bool device = is_device_name(path);
   const std::wstring w = wide(path);
   const DWORD rights = GENERIC_WRITE | (access == Access::ReadWrite ? GENERIC_READ : 0);
   HANDLE h = INVALID_HANDLE_VALUE;
@@ -183,6 +184,11 @@ OpenResult open(std::string_view name, Access access) {
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
   }
   if (h == INVALID_HANDLE_VALUE) return failed(GetLastError(), device, path);
+
+  // A device name may stand for a file (a printer port redirected to a file
+  // on disk, as capture setups and emulators do): it is written like a file,
+  // every write at its end, never over what came before.
+  if (device && GetFileType(h) == FILE_TYPE_DISK) device = false;
 
   if (device) {
     // Queues and time-outs of a printer port; devices without them refuse

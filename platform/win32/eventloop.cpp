@@ -1,7 +1,7 @@
 // The event loop on Windows: a hidden message-only window owns the timers
 // (SetTimer / WM_TIMER) and takes WM_CLOSE as the stop request; the loop
-// waits for messages at most 10 ms a pass, dispatches them and runs the
-// pollers. The status line of the resident programs is a small window with
+// waits for messages (and for a stop event another process sets) at most
+// 10 ms a pass, dispatches them and runs the pollers. The status line of the resident programs is a small window with
 // a static control, shown minimised so that it never takes the focus from
 // the POS; closing it stops the program too.
 #include "platform/eventloop.h"
@@ -26,6 +26,8 @@ std::wstring wide(std::string_view cp949) {
   const std::u16string w = text::cp949_to_utf16(cp949);
   return std::wstring(w.begin(), w.end());
 }
+
+std::wstring stop_event_name(std::string_view name) { return L"pink-" + wide(name) + L"-stop"; }
 
 // The module this code is linked into: a DLL registers its window classes
 // under its own instance and name, so that two libraries of the suite loaded
@@ -57,6 +59,7 @@ void register_class(const std::wstring& name, WNDPROC proc) {
 struct State : detail::LoopState {
   using TimerId = Loop::TimerId;
   HWND hwnd = nullptr;
+  HANDLE stop_event = nullptr;  // set by send_stop() from another process
 
   // A WM_TIMER already queued when the timer was stopped is dropped, and a
   // timer whose callback is still on the stack is not entered again.
@@ -128,6 +131,7 @@ Loop::Loop() : impl_(std::make_unique<Impl>()) {
 }
 
 Loop::~Loop() {
+  if (impl_->stop_event != nullptr) CloseHandle(impl_->stop_event);
   if (impl_->hwnd != nullptr) {
     for (const auto& t : impl_->timers.all()) KillTimer(impl_->hwnd, static_cast<UINT_PTR>(t->id));
     SetWindowLongPtrW(impl_->hwnd, GWLP_USERDATA, 0);
@@ -164,7 +168,14 @@ void Loop::on_stop(std::function<void()> fn) { impl_->stop_fns.push_back(std::mo
 int Loop::run() {
   if (impl_->stop_requested) return impl_->exit_code;
   while (!impl_->quit) {
-    MsgWaitForMultipleObjectsEx(0, nullptr, kMaxWaitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    HANDLE stop = impl_->stop_event;
+    const DWORD count = stop != nullptr ? 1 : 0;
+    const DWORD woke = MsgWaitForMultipleObjectsEx(count, count ? &stop : nullptr, kMaxWaitMs, QS_ALLINPUT,
+                                                   MWMO_INPUTAVAILABLE);
+    if (count != 0 && woke == WAIT_OBJECT_0) {
+      impl_->request_stop();  // the auto-reset event is taken by this wait
+      break;
+    }
     impl_->dispatch_pending();
     if (!impl_->quit) impl_->run_pollers();
   }
@@ -188,6 +199,40 @@ void Loop::pump() {
 }
 
 Loop* Loop::current() { return g_current; }
+
+bool Loop::listen_for_stop(std::string_view name, std::string* why) {
+  if (impl_->stop_event != nullptr) return true;
+  // Auto-reset: one request stops one listener. The default security lets
+  // the same user (the sender) set it; the name is in the session's space.
+  HANDLE h = CreateEventW(nullptr, FALSE, FALSE, stop_event_name(name).c_str());
+  if (h == nullptr) {
+    if (why) *why = "CreateEvent: Windows error " + std::to_string(GetLastError());
+    return false;
+  }
+  impl_->stop_event = h;
+  return true;
+}
+
+StopResult send_stop(std::string_view name, std::uint32_t wait_ms) {
+  const std::wstring event_name = stop_event_name(name);
+  HANDLE h = OpenEventW(EVENT_MODIFY_STATE, FALSE, event_name.c_str());
+  if (h == nullptr) {
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? StopResult::NotRunning : StopResult::Failed;
+  }
+  const BOOL set = SetEvent(h);
+  CloseHandle(h);
+  if (!set) return StopResult::Failed;
+  // The event exists while a listener holds it: it is gone once the last
+  // listener's loop has ended.
+  const ULONGLONG start = GetTickCount64();
+  for (;;) {
+    HANDLE again = OpenEventW(SYNCHRONIZE, FALSE, event_name.c_str());
+    if (again == nullptr) return StopResult::Stopped;
+    CloseHandle(again);
+    if (GetTickCount64() - start >= wait_ms) return StopResult::StillRunning;
+    Sleep(20);
+  }
+}
 
 // The window takes the close request; a console program also gets Ctrl+C
 // and Ctrl+Break as a close request to its loop.

@@ -58,6 +58,12 @@ Handle manual_reset_event() { return Handle(::CreateEventW(nullptr, TRUE, FALSE,
 // abort on error, no DSR sensitivity).
 bool to_dcb(const LineSettings& line, DCB& dcb) {
   if (line.data_bits < 5 || line.data_bits > 8) return false;
+  // What a UART cannot do is refused here, as the serial driver refuses it,
+  // rather than left to drivers that take anything (virtual ports, Wine):
+  // one and a half stop bits exist only with five data bits, two stop bits
+  // not with five.
+  if (line.stop_bits == StopBits::OneAndHalf && line.data_bits != 5) return false;
+  if (line.stop_bits == StopBits::Two && line.data_bits == 5) return false;
   dcb.DCBlength = sizeof(DCB);
   dcb.BaudRate = line.baud;
   dcb.ByteSize = line.data_bits;
@@ -154,9 +160,15 @@ class Win32Port final : public Port {
 
   ~Win32Port() override {
     ::SetCommMask(h_.get(), 0);
+    finish_pending(false);
     if (!pending_.empty()) {
+      cancel_pending();
       ::PurgeComm(h_.get(), PURGE_TXABORT | PURGE_TXCLEAR);
       finish_pending(true);
+    } else {
+      // Completed writes may still wait in the driver's queue, and some
+      // drivers drop that queue when the handle closes.
+      drain_output();
     }
   }
 
@@ -195,10 +207,21 @@ class Win32Port final : public Port {
 
   const Timeouts& timeouts() const override { return timeouts_; }
 
+  // The output side is purged only while a write has not completed: a
+  // driver may complete a write while its bytes still wait in its own
+  // queue (USB adapters, virtual ports, Wine's ports on Unix terminals),
+  // and clearing that queue would drop bytes the caller was told went out.
   bool purge(unsigned flags) override {
-    const bool ok = ::PurgeComm(h_.get(), purge_flags(flags)) != 0;
+    finish_pending(false);
+    DWORD f = purge_flags(flags);
+    const bool incomplete = !pending_.empty();
+    if (!incomplete) f &= ~static_cast<DWORD>(PURGE_TXABORT | PURGE_TXCLEAR);
+    // Cancelled first, so that no further byte of them is handed over while
+    // the queue is cleared (not every driver cancels on PURGE_TXABORT).
+    if (incomplete && (flags & kAbortTx)) cancel_pending();
+    const bool ok = f == 0 || ::PurgeComm(h_.get(), f) != 0;
     // Aborted writes complete now; collect them.
-    if (flags & kAbortTx) finish_pending(true);
+    if (incomplete && (flags & kAbortTx)) finish_pending(true);
     return ok;
   }
 
@@ -242,18 +265,27 @@ class Win32Port final : public Port {
 
   long read(std::span<std::uint8_t> out) override {
     if (out.empty()) return 0;
+    std::size_t want = std::min<std::size_t>(out.size(), 0x7FFFFFFF);
+    if (returns_at_once()) {
+      // Only what waits is asked for: a driver that does not honour these
+      // time-outs (Wine's) would otherwise hold the read until bytes come.
+      want = std::min<std::size_t>(want, input_count());
+      if (want == 0) return 0;
+    }
     OVERLAPPED ov{};
     ov.hEvent = read_event_.get();
     ::ResetEvent(read_event_.get());
     DWORD got = 0;
-    const DWORD size = static_cast<DWORD>(std::min<std::size_t>(out.size(), 0x7FFFFFFF));
-    if (::ReadFile(h_.get(), out.data(), size, &got, &ov)) return static_cast<long>(got);
+    if (::ReadFile(h_.get(), out.data(), static_cast<DWORD>(want), &got, &ov)) return static_cast<long>(got);
     if (::GetLastError() != ERROR_IO_PENDING) {
       clear_errors();
       return -1;
     }
-    // The read time-outs bound this wait.
+    // The read time-outs bound this wait. A read they end is not a failure,
+    // even where the driver reports it as one (Wine: ERROR_TIMEOUT).
     if (!::GetOverlappedResult(h_.get(), &ov, &got, TRUE)) {
+      const DWORD err = ::GetLastError();
+      if (err == ERROR_TIMEOUT || err == ERROR_SEM_TIMEOUT) return static_cast<long>(got);
       clear_errors();
       return -1;
     }
@@ -275,7 +307,10 @@ class Win32Port final : public Port {
   }
 
   bool set_event_mask(std::uint32_t mask) override {
-    // Ends a WaitCommEvent in progress, which then reports no event.
+    // Ends a WaitCommEvent in progress, which then reports no event (and a
+    // watch by polling, through the generation, counted first so that the
+    // waiter never takes the ended wait for a driver fault).
+    generation_.fetch_add(1);
     if (!::SetCommMask(h_.get(), mask)) return false;
     mask_.store(mask);
     return true;
@@ -284,6 +319,9 @@ class Win32Port final : public Port {
   std::uint32_t event_mask() const override { return mask_.load(); }
 
   std::uint32_t wait_event(std::uint32_t timeout_ms) override {
+    const std::uint64_t generation = generation_.load();
+    const ULONGLONG start = ::GetTickCount64();
+    if (!event_wait_works_.load()) return poll_events(generation, start, timeout_ms);
     OVERLAPPED ov{};
     ov.hEvent = wait_event_.get();
     ::ResetEvent(wait_event_.get());
@@ -300,7 +338,16 @@ class Win32Port final : public Port {
       if (!::GetOverlappedResult(h_.get(), &ov, &n, TRUE)) return 0;
       return events;
     }
-    if (!::GetOverlappedResult(h_.get(), &ov, &n, FALSE)) return 0;
+    if (!::GetOverlappedResult(h_.get(), &ov, &n, FALSE)) {
+      // Ended as cancelled although nobody cancelled it and the mask stayed:
+      // a driver whose event wait does not work (Wine on a pseudo-terminal,
+      // some virtual ports). From now on its queues are watched instead.
+      if (::GetLastError() == ERROR_OPERATION_ABORTED && generation_.load() == generation) {
+        event_wait_works_.store(false);
+        return poll_events(generation, start, timeout_ms);
+      }
+      return 0;
+    }
     return events;
   }
 
@@ -319,6 +366,49 @@ class Win32Port final : public Port {
     // The driver ends a write short when the write time-outs expire.
     r.status = done == size ? WriteStatus::Completed : WriteStatus::TimedOut;
     return r;
+  }
+
+  // Waits until the driver's output queue is empty, for at most twice the
+  // line time of what it holds plus a second: a line held back by flow
+  // control does not keep the caller for ever.
+  void drain_output() {
+    std::uint32_t queued = output_count();
+    if (queued == 0) return;
+    DCB dcb{};
+    dcb.DCBlength = sizeof(DCB);
+    const std::uint64_t baud = ::GetCommState(h_.get(), &dcb) && dcb.BaudRate > 0 ? dcb.BaudRate : 9600;
+    const ULONGLONG limit = 2 * std::uint64_t{queued} * 10 * 1000 / baud + 1000;
+    const ULONGLONG start = ::GetTickCount64();
+    while (queued > 0 && ::GetTickCount64() - start < limit) {
+      ::Sleep(5);
+      queued = output_count();
+    }
+  }
+
+  bool returns_at_once() const {
+    return timeouts_.read_interval == Timeouts::kMaxWait && timeouts_.read_total_multiplier == 0 &&
+           timeouts_.read_total_constant == 0;
+  }
+
+  // The event wait done by looking at the queues every 10 ms: characters
+  // received, the output queue empty. Ends with 0 on time-out or when the
+  // mask changes.
+  std::uint32_t poll_events(std::uint64_t generation, ULONGLONG start, std::uint32_t timeout_ms) {
+    std::uint32_t queued_before = output_count();
+    for (;;) {
+      const std::uint32_t mask = mask_.load();
+      if (generation_.load() != generation) return 0;
+      if ((mask & kEventRxChar) && input_count() > 0) return kEventRxChar;
+      const std::uint32_t queued = output_count();
+      if ((mask & kEventTxEmpty) && queued_before > 0 && queued == 0) return kEventTxEmpty;
+      queued_before = queued;
+      if (timeout_ms != Timeouts::kMaxWait && ::GetTickCount64() - start >= timeout_ms) return 0;
+      ::Sleep(10);
+    }
+  }
+
+  void cancel_pending() {
+    for (auto& w : pending_) ::CancelIoEx(h_.get(), &w->ov);
   }
 
   // Collects writes left pending by earlier calls: those that have finished,
@@ -345,6 +435,8 @@ class Win32Port final : public Port {
   Handle wait_event_;
   Timeouts timeouts_{};
   std::atomic<std::uint32_t> mask_{0};
+  std::atomic<std::uint64_t> generation_{0};     // mask changes, which end a wait
+  std::atomic<bool> event_wait_works_{true};    // false: wait_event polls the queues
   std::vector<std::unique_ptr<PendingWrite>> pending_;
 };
 

@@ -99,6 +99,50 @@ TEST(Kitmux, ASecondInstanceEndsAtOnceWithoutTouchingTheMailbox) {
   EXPECT_TRUE(r.process->running());
 }
 
+// "--stop" from another process: the job under way is finished, the ports
+// are closed ("Unload"), the program ends with status 0 and the lock is free
+// for the next one.
+TEST(Kitmux, StopFromAnotherProcessEndsItCleanlyAfterItsJob) {
+  Resident r;
+  testkit::VirtualPort port(6);
+  r.start("kitmux");
+  ASSERT_TRUE(testkit::wait_until([&] { return r.get("floyd", "kit_state") == "Load"; }, 5000));
+  r.submit({"6 N0X", "ORDER"});
+  EXPECT_EQ(port.read_available(1000), "ORDER\r\n");
+  testkit::RunOptions o;
+  o.cwd = r.work.path();
+  const auto stop = testkit::run(testkit::program("kitmux"), {"--stop"}, o);
+  EXPECT_EQ(stop.exit_code, 0) << stop.err;
+  EXPECT_EQ(r.process->wait(5000), 0);
+  EXPECT_EQ(r.get("floyd", "kit_process"), "Unload");
+
+  // Nothing runs any more: a second "--stop" says so; the next start takes the lock.
+  const auto again = testkit::run(testkit::program("kitmux"), {"--stop"}, o);
+  EXPECT_EQ(again.exit_code, 1);
+  EXPECT_NE(again.err.find("kitmux is not running"), std::string::npos) << again.err;
+  r.set("floyd", "kit_state", "");
+  r.start("kitmux");
+  EXPECT_TRUE(testkit::wait_until([&] { return r.get("floyd", "kit_state") == "Load"; }, 5000));
+  EXPECT_EQ(testkit::run(testkit::program("kitmux"), {"--stop"}, o).exit_code, 0);
+  EXPECT_EQ(r.process->wait(5000), 0);
+
+  const auto usage = testkit::run(testkit::program("kitmux"), {"--halt"}, o);
+  EXPECT_EQ(usage.exit_code, 2);
+  EXPECT_NE(usage.err.find("kitmux --stop"), std::string::npos) << usage.err;
+}
+
+TEST(Kitfeed, StopFromAnotherProcessEndsIt) {
+  Resident r;
+  r.start("kitfeed");
+  ASSERT_TRUE(testkit::wait_until([&] { return !r.writes_of("kit_text").empty(); }, 5000));
+  testkit::RunOptions o;
+  o.cwd = r.work.path();
+  const auto stop = testkit::run(testkit::program("kitfeed"), {"--stop"}, o);
+  EXPECT_EQ(stop.exit_code, 0) << stop.err;
+  EXPECT_EQ(r.process->wait(5000), 0);
+  EXPECT_EQ(testkit::run(testkit::program("kitfeed"), {"--stop"}, o).exit_code, 1);
+}
+
 TEST(Kitfeed, BadPortFieldsAreJobResultsAndErrorsAreNotCleared) {
   Resident r;
   testkit::VirtualPort port(3);

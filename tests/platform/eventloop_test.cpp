@@ -9,7 +9,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
@@ -139,6 +141,58 @@ TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstLetsGo) {
   }
   events::SingleInstance again("kitmux");
   EXPECT_TRUE(again.acquired());
+}
+
+// A stop request by name from another process (a thread stands in for it):
+// taken by run() between passes, never inside pump(), and the sender hears
+// when the listener is gone.
+TEST(StopRequest, EndsTheRunBetweenPassesAndTheSenderHearsWhenTheLoopIsGone) {
+  tk::TempDir dir;
+  tk::ScopedEnv lockdir("PINK_LOCKDIR", dir.path());
+  EXPECT_EQ(events::send_stop("kitmux", 0), events::StopResult::NotRunning);
+  auto loop = std::make_unique<events::Loop>();
+  std::string why;
+  ASSERT_TRUE(loop->listen_for_stop("kitmux", &why)) << why;
+  int stops = 0;
+  loop->on_stop([&] { ++stops; });
+  EXPECT_EQ(events::send_stop("kitmux", 0), events::StopResult::StillRunning);
+  for (int i = 0; i < 5; ++i) {
+    loop->pump();
+    clock::sleep_ms(5);
+  }
+  EXPECT_FALSE(loop->stop_requested()) << "a job letting messages run goes on";
+  quit_after(*loop, 60000);
+  EXPECT_EQ(loop->run(), 0);
+  EXPECT_EQ(stops, 1);
+
+  std::thread sender;
+  events::StopResult result = events::StopResult::Failed;
+  auto second = std::make_unique<events::Loop>();
+  ASSERT_TRUE(second->listen_for_stop("kitmux", &why)) << why;
+  sender = std::thread([&] { result = events::send_stop("kitmux", 20000); });
+  quit_after(*second, 60000);
+  EXPECT_EQ(second->run(), 0);
+  second.reset();
+  loop.reset();
+  sender.join();
+  EXPECT_EQ(result, events::StopResult::Stopped);
+  EXPECT_EQ(events::send_stop("kitmux", 0), events::StopResult::NotRunning);
+}
+
+// What lies where the FIFO belongs neither stops a program nor takes bytes.
+TEST(StopRequest, AStrayFileIsNoStopChannel) {
+  tk::TempDir dir;
+  tk::ScopedEnv lockdir("PINK_LOCKDIR", dir.path());
+  dir.write("pink-kitfeed.stop", "");
+  events::Loop loop;
+  std::string why;
+  EXPECT_FALSE(loop.listen_for_stop("kitfeed", &why));
+  EXPECT_NE(why.find("pink-kitfeed.stop"), std::string::npos) << why;
+  EXPECT_EQ(events::send_stop("kitfeed", 0), events::StopResult::Failed);
+  EXPECT_EQ(dir.read("pink-kitfeed.stop"), "");
+  quit_after(loop, 50);
+  EXPECT_EQ(loop.run(), 99);
+  EXPECT_FALSE(loop.stop_requested());
 }
 
 TEST(StatusLine, PrintsALineOnlyWhenItChanges) {

@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "tests/e2e/payment_network.h"
 #include "tests/wintest/tls_wine_mailbox.h"
+#include "tests/wintest/wine_fixture.h"
 #include "tools/testkit/testkit.h"
 #include "tools/testkit/wine.h"
 
@@ -55,6 +56,9 @@ Outcome pay_on_windows(const std::vector<std::string>& network, const std::strin
   PaymentNetwork net;
   net.start(network);
   Wine& wine = Wine::shared();
+  // The prefix's mailbox is shared with every Windows program test running
+  // beside this one: hold it from the first key written to the last read.
+  wintest::PrefixLock lock;
   testing::WineMailbox mailbox(wine);
   mailbox.set("floyd", {{"corvana_state", "start"}, {"corvana_text", kRequest}, {"corvana_power", "stale"},
                         {"corvana_error", "stale"}});
@@ -76,7 +80,6 @@ Outcome pay_on_windows(const std::vector<std::string>& network, const std::strin
 TEST(WinCorvana, PaymentsOnWindowsEndInTheMailboxAsOnLinux) {
   std::string why;
   ASSERT_TRUE(Wine::available(&why)) << why;
-  // One test for every payment: the prefix's mailbox is one for the run.
   const struct {
     const char* what;
     std::vector<std::string> network;
