@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/wintest/ocx_support.h"
+#include "tests/wintest/wine_fixture.h"
 
 namespace pink::ocxtest {
 namespace {
@@ -39,18 +40,18 @@ void register_control(testkit::Wine& wine, const ControlIds& c) {
 class Host {
  public:
   explicit Host(testkit::Wine& wine)
-      : wine_(wine), exe_("olehost-" + std::to_string(::getpid()) + ".exe"), desktop_(wine, exe_) {}
+      : wine_(wine), exe_("olehost-" + std::to_string(::getpid()) + ".exe"), display_({exe_}) {}
   testkit::RunResult run(const testkit::TempDir& dir, const std::vector<std::string>& args) {
     if (!dir.exists(exe_)) fs::copy_file(testkit::Wine::bin_dir() + "/olehost.exe", dir.file(exe_));
     testkit::RunOptions o;
     o.timeout_ms = 180000;
-    return wine_.run(dir.file(exe_), args, desktop_.options(o));
+    return wine_.run(dir.file(exe_), args, display_.options(o));
   }
 
  private:
   testkit::Wine& wine_;
   std::string exe_;
-  OwnDesktop desktop_;
+  wintest::WindowsDisplay display_;
 };
 
 std::string w(const std::string& unix_path) { return testkit::Wine::windows_path(unix_path); }

@@ -1,7 +1,5 @@
 #include "tests/wintest/ocx_support.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -153,31 +151,6 @@ ListeningPad::ListeningPad(const testkit::Wine& wine, const std::string& family,
 ListeningPad::~ListeningPad() {
   wine_.unmap_port(com_);
   vpad_->terminate();
-}
-
-// --- a desktop of its own --------------------------------------------------------------
-
-namespace {
-
-constexpr const char* kAppDefaults = "HKCU\\Software\\Wine\\AppDefaults\\";
-constexpr const char* kDesktops = "HKCU\\Software\\Wine\\Explorer\\Desktops";
-
-}  // namespace
-
-OwnDesktop::OwnDesktop(const testkit::Wine& wine, std::string exe)
-    : wine_(wine), exe_(std::move(exe)), name_("pink-ocx-" + std::to_string(::getpid())) {
-  wine_.run("reg", {"add", kDesktops, "/v", name_, "/d", "1024x768", "/f"});
-  wine_.run("reg", {"add", std::string(kAppDefaults) + exe_ + "\\Explorer", "/v", "Desktop", "/d", name_, "/f"});
-}
-
-OwnDesktop::~OwnDesktop() {
-  wine_.run("reg", {"delete", std::string(kAppDefaults) + exe_, "/f"});
-  wine_.run("reg", {"delete", kDesktops, "/v", name_, "/f"});
-}
-
-testkit::RunOptions OwnDesktop::options(testkit::RunOptions o) const {
-  o.env["DISPLAY"] = display_.name();
-  return o;
 }
 
 // --- reports -------------------------------------------------------------------------------

@@ -62,27 +62,6 @@ class ListeningPad {
   std::unique_ptr<testkit::Process> vpad_;
 };
 
-// A virtual display with a Wine desktop of its own for the Windows program
-// `exe` (a file name such as "olehost-123.exe"), for the scope. The
-// prefix's default desktop belongs to whatever display its server started
-// with (often none), and cases running at once each have their display: so
-// each gives its program a desktop of its own on its display (Wine's
-// per-program desktop setting).
-class OwnDesktop {
- public:
-  OwnDesktop(const testkit::Wine& wine, std::string exe);
-  ~OwnDesktop();
-  OwnDesktop(const OwnDesktop&) = delete;
-  OwnDesktop& operator=(const OwnDesktop&) = delete;
-  // Options with DISPLAY set to the display.
-  testkit::RunOptions options(testkit::RunOptions o = {}) const;
-
- private:
-  const testkit::Wine& wine_;
-  std::string exe_, name_;
-  testkit::VirtualDisplay display_;
-};
-
 // Expects each of `lines` as a whole line of `report`, in this order (other
 // lines may come between them).
 void expect_in_order(const std::string& report, const std::vector<std::string>& lines);
