@@ -43,16 +43,19 @@ TEST(OcxRegistration, PerMachineEveryEntryOfTheThreeControlsIsWrittenAndEachGoes
   Installed at;
   const std::string hklm = "HKLM\\Software\\Classes";
   for (const ControlIds* c : kControls) regsvr32(wine, {at.windows(*c)});
+  SCOPED_TRACE("registered");
   for (const ControlIds* c : kControls) {
     expect_registered(wine, hklm, *c, at.windows(*c));
     EXPECT_FALSE(wine.reg_key_exists("HKCU\\Software\\Classes\\CLSID\\" + c->clsid)) << c->family;
   }
   // Registering again changes nothing.
   regsvr32(wine, {at.windows(tallypad())});
+  SCOPED_TRACE("registered again");
   expect_registered(wine, hklm, tallypad(), at.windows(tallypad()));
 
   // Unregistering one control leaves the others whole.
   regsvr32(wine, {"/u", at.windows(quillpad())});
+  SCOPED_TRACE("one unregistered");
   expect_unregistered(wine, hklm, quillpad());
   expect_registered(wine, hklm, tallypad(), at.windows(tallypad()));
   expect_registered(wine, hklm, stylpad(), at.windows(stylpad()));
