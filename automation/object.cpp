@@ -37,6 +37,11 @@ int Object::pump(std::uint32_t timeout_ms) {
   return window_.run(timeout_ms);
 }
 
+void Object::as_window(const std::function<void()>& work) {
+  Dispatching scope(*this);
+  work();
+}
+
 bool Object::snapshot(const std::string&, int, int) { return false; }
 
 void Object::fire(std::int32_t dispid, std::vector<Value> args) {

@@ -67,6 +67,16 @@ class Object {
   using Sink = std::function<void(const Member& event, std::span<const Value> args)>;
   void set_sink(Sink sink) { sink_ = std::move(sink); }
 
+  // Windows: the window work runs from the messages of the object's own
+  // window (a control's window, whose procedure hands every message to
+  // window_message() first) from now on; 0 goes back to the message-only
+  // window. Linux: nothing. The object's thread.
+  void route_window(std::intptr_t window) { window_.route_to(window); }
+  // True when `message` was the window work's own (and it ran).
+  bool window_message(std::uint32_t message, std::uintptr_t wparam) noexcept {
+    return window_.take_message(message, wparam);
+  }
+
  protected:
   virtual void run(const Member& member, std::span<Value> args, Value& result) = 0;
 
@@ -78,6 +88,10 @@ class Object {
   void defer(std::int32_t dispid, std::vector<Value> args);
   // The window: post() received data from other threads, set timers.
   Window& window() noexcept { return window_; }
+  // Runs `work` now on the caller's thread as the window runs its work:
+  // events fired inside are delivered at once. For a message of the
+  // object's real window (automation/view.h).
+  void as_window(const std::function<void()>& work);
 
  private:
   // Marks the calling thread as the one events fire on, for the scope.

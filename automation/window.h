@@ -49,6 +49,19 @@ class Window {
   // throw.
   void serve(std::function<void()> run) { signal_.serve(std::move(run)); }
 
+  // Windows, served: the queue and the timers run from the messages of
+  // `window` (a window of the creating thread whose procedure hands its
+  // messages to take_message() first) from now on; 0 goes back to the
+  // signal's own window. Nothing handed over or due is lost on the way.
+  // Linux: nothing. Owner thread.
+  void route_to(std::intptr_t window) {
+    signal_.route_to(window);
+    rearm();
+  }
+  bool take_message(std::uint32_t message, std::uintptr_t wparam) noexcept {
+    return signal_.take_message(message, wparam);
+  }
+
   // Signalled while run() has work; see platform/wakeup.h.
   std::intptr_t handle() const noexcept { return signal_.handle(); }
 

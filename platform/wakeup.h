@@ -53,6 +53,18 @@ class Signal {
   // handle() as before.
   void serve(std::function<void()> run);
 
+  // Served signals only (Windows; nothing on Linux). From now on the
+  // wake-up messages and the deadline timer go to `window`, a window of the
+  // owner thread whose procedure hands every message to take_message()
+  // first; 0 routes them back to the signal's own message-only window.
+  // Work handed over or due before the call still runs (the caller re-arms
+  // what a window that goes may take with it: automation::Window does).
+  // Owner thread.
+  void route_to(std::intptr_t window) noexcept;
+  // Runs the served work when `message` (with `wparam`) is one of the
+  // signal's own, and says so; false for every other message.
+  bool take_message(std::uint32_t message, std::uintptr_t wparam) noexcept;
+
   struct Served;  // what serve() set up (each implementation's own)
 
  private:

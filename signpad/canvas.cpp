@@ -144,4 +144,11 @@ std::vector<std::uint8_t> Canvas::png() const {
   return out;
 }
 
+std::vector<std::uint32_t> Canvas::xrgb() const {
+  std::vector<std::uint32_t> out;
+  out.reserve(pixels_.size());
+  for (const Rgb& p : pixels_) out.push_back(std::uint32_t{p.r} << 16 | std::uint32_t{p.g} << 8 | p.b);
+  return out;
+}
+
 }  // namespace pink::signpad

@@ -42,6 +42,8 @@ class Canvas {
 
   // The canvas as a PNG file (8-bit RGB, uncompressed deflate blocks).
   std::vector<std::uint8_t> png() const;
+  // The pixels as 0x00RRGGBB values, rows top down: what a window blits.
+  std::vector<std::uint32_t> xrgb() const;
 
  private:
   int width_ = 0, height_ = 0;

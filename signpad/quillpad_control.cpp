@@ -1,5 +1,6 @@
 #include "signpad/quillpad_control.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <system_error>
@@ -9,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/msgbox.h"
 #include "platform/text.h"
+#include "signpad/link.h"
 #include "signpad/pad_keys.h"
 #include "signpad/quillpad_members.h"
 
@@ -40,6 +42,7 @@ constexpr NoticeRow kNotices[] = {
 
 constexpr const char* kLogFolder = ".\\QUILL";
 constexpr int kMaxSnapshotSide = 8192;
+constexpr int kMaxWindowSide = 4096;  // what the canvas holds
 constexpr const char* kCaption = "Quillpad";
 
 std::string printf_text(const char* format, int a, int b) {
@@ -298,16 +301,22 @@ void QuillpadControl::watch(serial::Port* port) {
     std::unique_lock<std::mutex> hold(watch_lock_);
     if (watch_stop_) return;
     watch_posted_ = true;
-    window().post([this] {
-      if (comm_) comm_->poll_events();
-      {
-        std::lock_guard<std::mutex> done(watch_lock_);
-        watch_posted_ = false;
-      }
-      watch_cv_.notify_all();
-    });
+    if (!host_.post(kCommRead, 0, 0)) window().post([this] { on_receive(); });
     watch_cv_.wait(hold, [this] { return !watch_posted_ || watch_stop_; });
   }
+}
+
+void QuillpadControl::on_receive() {
+  if (comm_) comm_->poll_events();
+  {
+    std::lock_guard<std::mutex> done(watch_lock_);
+    watch_posted_ = false;
+  }
+  watch_cv_.notify_all();
+}
+
+void QuillpadControl::message(std::uint32_t message, std::uintptr_t, std::intptr_t) {
+  if (message == kCommRead) as_window([this] { on_receive(); });
 }
 
 bool QuillpadControl::send(const Bytes& bytes) {
@@ -383,6 +392,7 @@ void QuillpadControl::paint() {
   const int w = canvas_.width(), h = canvas_.height();
   canvas_.reset(w, h);
   canvas_.rectangle(0, 0, w, h, kBlack, kWhite);
+  host_.invalidate();
   if (!layout_pending_) return;
   layout_pending_ = false;
   scale_ = std::min(w / kPadWidth, h / kPadHeight);
@@ -399,6 +409,19 @@ void QuillpadControl::draw_point(int x, int y) {
   const int s = scale_;
   canvas_.ellipse(s * (x - 1) + offset_x_, s * (y - 1) + offset_y_, s * (x + 1) + offset_x_,
                   s * (y + 1) + offset_y_, kBlack);
+  host_.invalidate();
+}
+
+void QuillpadControl::resize(int width, int height) {
+  width = std::clamp(width, 1, kMaxWindowSide);
+  height = std::clamp(height, 1, kMaxWindowSide);
+  if (width == canvas_.width() && height == canvas_.height()) return;
+  canvas_.reset(width, height);
+  paint();
+}
+
+automation::Picture QuillpadControl::picture() {
+  return automation::Picture{canvas_.width(), canvas_.height(), canvas_.xrgb()};
 }
 
 bool QuillpadControl::snapshot(const std::string& png_path, int width, int height) {

@@ -19,6 +19,12 @@
 // (Linux: ./QUILL/..., relative to the current folder; the folder is created
 // when missing), one line "HH:MM:SS:mmm : text" per step. A line that cannot
 // be written is lost; the job goes on.
+//
+// When a host gives the control a real window (automation/view.h), the
+// receive event is posted to that window (WM_USER + 1) and runs as its
+// message, and the window repaints as points arrive; the picture follows
+// the window's size (a new size repaints: the frame is drawn again and the
+// points drawn so far leave the view).
 #pragma once
 
 #include <array>
@@ -33,6 +39,7 @@
 
 #include "automation/object.h"
 #include "automation/registry.h"
+#include "automation/view.h"
 #include "crypto/des.h"
 #include "platform/comm.h"
 #include "platform/serial.h"
@@ -41,7 +48,7 @@
 
 namespace pink::signpad::quill {
 
-class QuillpadControl final : public automation::Object {
+class QuillpadControl final : public automation::Object, public automation::View {
  public:
   // The window's size until a snapshot asks for another one: the pad's
   // 128 x 64 area at double scale.
@@ -60,6 +67,12 @@ class QuillpadControl final : public automation::Object {
   // than the window's resizes it, and a resize repaints: the frame is drawn
   // again and the pen points drawn so far leave the view.
   bool snapshot(const std::string& png_path, int width, int height) override;
+
+  // View: the control's real window.
+  void attach(automation::ViewHost* host) override { host_.attach(host); }
+  void resize(int width, int height) override;
+  automation::Picture picture() override;
+  void message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) override;
 
  protected:
   void run(const automation::Member& member, std::span<automation::Value> args,
@@ -85,6 +98,7 @@ class QuillpadControl final : public automation::Object {
   void start_watcher();
   void stop_watcher() noexcept;
   void watch(serial::Port* port);
+  void on_receive();  // the watcher's notification, on the window's thread
   bool send(const Bytes& bytes);
   void on_comm(int event);
   void apply(const Effect& effect);
@@ -118,6 +132,7 @@ class QuillpadControl final : public automation::Object {
   std::string sign_started_ = "N";
   std::string log_flag_ = "N";
 
+  automation::HostLink host_;
   Canvas canvas_{kDefaultWidth, kDefaultHeight};
   bool layout_pending_ = true;  // the scale is computed at the next repaint
   int scale_ = 1, offset_x_ = 0, offset_y_ = 0;

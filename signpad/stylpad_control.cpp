@@ -1,5 +1,6 @@
 #include "signpad/stylpad_control.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <system_error>
 
@@ -23,6 +24,7 @@ constexpr std::string_view kSignDataVariable = "PINK_STYLPAD_SIGNDATA";
 constexpr std::size_t kFolderBound = 150;
 constexpr std::size_t kPathBound = 300;
 constexpr std::size_t kAmountBytes = 10;
+constexpr int kMaxSide = 4096;  // of the window's picture
 
 constexpr Rgb kPinPictureFill{0xDC, 0xE6, 0xF0};
 constexpr Rgb kPinPictureInk{0x30, 0x40, 0x58};
@@ -90,12 +92,12 @@ std::string amount_of(std::string_view outamt) {
 // notifications become work of the control's pump, marked with the job they
 // belong to, so that nothing of an earlier job reaches a later one.
 struct StylpadControl::Job final : LinkWindow {
-  Job(StylpadControl& c, std::uint64_t g) : control(c), generation(g), link(kStylLink, *this) {}
-  void post(std::uint32_t message, std::uintptr_t) override { control.post_link(generation, message); }
+  Job(StylpadControl& c, std::uintptr_t g) : control(c), generation(g), link(kStylLink, *this) {}
+  void post(std::uint32_t message, std::uintptr_t port) override { control.post_link(generation, message, port); }
   void message_box(std::string_view text_cp949) override { msgbox::show(text_cp949, kCaption); }
 
   StylpadControl& control;
-  const std::uint64_t generation;
+  const std::uintptr_t generation;
   PadLink link;
 };
 
@@ -152,6 +154,7 @@ void StylpadControl::run_property(const automation::Member& member, std::span<Va
     case kDispProcessClock:
       if (put) {
         process_clock_ = args[0].num != 0;
+        modified_ = true;
       } else {
         result = Value::boolean(process_clock_);
       }
@@ -309,14 +312,25 @@ void StylpadControl::end_job() {
   recognizer_.reset();
 }
 
-void StylpadControl::post_link(std::uint64_t generation, std::uint32_t message) {
+// To the real window when there is one (the job in lParam), else to the
+// window work.
+void StylpadControl::post_link(std::uintptr_t generation, std::uint32_t message, std::uintptr_t port) {
+  if (host_.post(message, port, static_cast<std::intptr_t>(generation))) return;
   window().post([this, generation, message] {
     if (message == kCommRead) on_comm_read(generation);
     if (message == kCommClose) on_comm_close(generation);
   });
 }
 
-void StylpadControl::on_comm_read(std::uint64_t generation) {
+void StylpadControl::message(std::uint32_t message, std::uintptr_t, std::intptr_t lparam) {
+  const auto generation = static_cast<std::uintptr_t>(lparam);
+  as_window([this, message, generation] {
+    if (message == kCommRead) on_comm_read(generation);
+    if (message == kCommClose) on_comm_close(generation);
+  });
+}
+
+void StylpadControl::on_comm_read(std::uintptr_t generation) {
   const std::shared_ptr<Job> job = job_;  // the link outlives this handler
   if (!job || job->generation != generation) return;
   std::vector<std::uint8_t> burst;
@@ -333,9 +347,10 @@ void StylpadControl::on_comm_read(std::uint64_t generation) {
     }
   }
   job->link.handled();
+  host_.invalidate();
 }
 
-void StylpadControl::on_comm_close(std::uint64_t generation) {
+void StylpadControl::on_comm_close(std::uintptr_t generation) {
   if (!job_ || job_->generation != generation) return;
   job_.reset();
   fire(kEventGetOCXMsg, {Value::string(status_)});
@@ -423,6 +438,7 @@ void StylpadControl::report(Error e) {
 void StylpadControl::clear_points() {
   points_.clear();
   pin_picture_ = false;
+  host_.invalidate();
 }
 
 // --- logs ---------------------------------------------------------------------------
@@ -451,6 +467,23 @@ void StylpadControl::paint(Canvas& canvas) const {
     canvas.rectangle(0, 0, kPinPictureWidth, kPinPictureHeight, kPinPictureInk, kPinPictureFill);
     canvas.text(12, 12, kPinDone.str(), kTextHeight + 4, kPinPictureInk);
   }
+}
+
+void StylpadControl::resize(int width, int height) {
+  width_ = std::clamp(width, 1, kMaxSide);
+  height_ = std::clamp(height, 1, kMaxSide);
+  host_.invalidate();
+}
+
+automation::Picture StylpadControl::picture() {
+  Canvas canvas(width_, height_);
+  paint(canvas);
+  return automation::Picture{canvas.width(), canvas.height(), canvas.xrgb()};
+}
+
+std::span<const std::string_view> StylpadControl::persisted() const {
+  static constexpr std::string_view kPersisted[] = {"processClock", "signpadframWidth", "signpadframHeight"};
+  return kPersisted;
 }
 
 bool StylpadControl::snapshot(const std::string& png_path, int width, int height) {

@@ -10,7 +10,13 @@
 // SetImgName (and a copy "signtemp.bmp" in the folder SIGNDATA beside the
 // host program), a PIN becomes pinpadValue. When the job ends the link is
 // closed; its close notification releases it and fires GetOCXMsg with the
-// status text. Every frame sent or received goes to the comm log, the trace
+// status text. When a host gives the control a real window
+// (automation/view.h), the link's notifications (WM_USER + 1 and + 2, the
+// port number as wParam) are posted to that window and handled as its
+// messages, and the window repaints as the picture changes; processClock,
+// signpadframWidth and signpadframHeight are what the host persists, and
+// setting any of them marks the control modified, so that a host that saves
+// only modified controls keeps the change. Every frame sent or received goes to the comm log, the trace
 // texts to the result log (both under the LogPath prefix, one file a day).
 //
 // Linux: PINK_COMn names the port's device (read at every open);
@@ -29,6 +35,7 @@
 
 #include "automation/object.h"
 #include "automation/registry.h"
+#include "automation/view.h"
 #include "platform/clock.h"
 #include "signpad/canvas.h"
 #include "signpad/stylpad_protocol.h"
@@ -67,10 +74,20 @@ inline constexpr Rgb kDotColour{0x64, 0x80, 0x80};
 inline constexpr int kPinPictureWidth = 295;
 inline constexpr int kPinPictureHeight = 610;
 
-class StylpadControl final : public automation::Object {
+class StylpadControl final : public automation::Object, public automation::View, public automation::Persistent {
  public:
   StylpadControl();
   ~StylpadControl() override;
+
+  // View: the control's real window.
+  void attach(automation::ViewHost* host) override { host_.attach(host); }
+  void resize(int width, int height) override;
+  automation::Picture picture() override;
+  void message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) override;
+
+  // Persistent: processClock, signpadframWidth and signpadframHeight.
+  std::span<const std::string_view> persisted() const override;
+  void set_modified(bool modified) override { modified_ = modified; }
 
   // The window's picture at the given size, as a PNG file.
   bool snapshot(const std::string& png_path, int width, int height) override;
@@ -79,7 +96,7 @@ class StylpadControl final : public automation::Object {
   // and the PIN picture after a PIN answer until the next repaint.
   void paint(Canvas& canvas) const;
   // A persisted property was set since the host last saved them.
-  bool modified() const noexcept { return modified_; }
+  bool modified() const noexcept override { return modified_; }
 
  protected:
   void run(const automation::Member& member, std::span<automation::Value> args,
@@ -100,9 +117,9 @@ class StylpadControl final : public automation::Object {
   bool send_init();
   void on_init_timer();
   void end_job();
-  void post_link(std::uint64_t generation, std::uint32_t message);
-  void on_comm_read(std::uint64_t generation);
-  void on_comm_close(std::uint64_t generation);
+  void post_link(std::uintptr_t generation, std::uint32_t message, std::uintptr_t port);
+  void on_comm_read(std::uintptr_t generation);
+  void on_comm_close(std::uintptr_t generation);
   void react(const Reaction& r, std::span<const std::uint8_t> frame);
   void send_request(const Recipe& recipe, std::string_view flag);
   void on_signature(std::span<const std::uint8_t> frame);
@@ -114,7 +131,7 @@ class StylpadControl final : public automation::Object {
   void log_frame(std::span<const std::uint8_t> frame) const;
 
   std::shared_ptr<Job> job_;
-  std::uint64_t generation_ = 0;
+  std::uintptr_t generation_ = 0;  // counts pad jobs; a job's link messages carry it
   Session session_;
   Recognizer recognizer_;
 
@@ -135,6 +152,9 @@ class StylpadControl final : public automation::Object {
 
   PointList points_;
   bool pin_picture_ = false;
+
+  automation::HostLink host_;
+  int width_ = 256, height_ = 128;  // the window's size
 };
 
 std::unique_ptr<automation::Object> make_object();

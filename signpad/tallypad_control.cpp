@@ -180,8 +180,24 @@ std::int16_t TallypadControl::save_bitmap(const std::string& path_cp949) const {
              : 0;
 }
 
-void TallypadControl::post(std::uint32_t message, std::uintptr_t) {
-  if (message == kCommRead) window().post([this] { on_read(); });
+// To the real window when there is one, else to the window work.
+void TallypadControl::post(std::uint32_t message, std::uintptr_t wparam) {
+  if (message != kCommRead || host_.post(message, wparam, 0)) return;
+  window().post([this] { on_read(); });
+}
+
+void TallypadControl::message(std::uint32_t message, std::uintptr_t, std::intptr_t) {
+  if (message == kCommRead) as_window([this] { on_read(); });
+}
+
+void TallypadControl::resize(int width, int height) {
+  width_ = std::clamp(width, 1, kMaxSnapshotSide);
+  height_ = std::clamp(height, 1, kMaxSnapshotSide);
+  host_.invalidate();
+}
+
+automation::Picture TallypadControl::picture() {
+  return automation::Picture{width_, height_, paint(drawn_, width_, height_).xrgb()};
 }
 
 void TallypadControl::message_box(std::string_view text_cp949) { msgbox::show(text_cp949, kCaption); }
@@ -204,6 +220,7 @@ void TallypadControl::on_step(const Step& step) {
     case Step::Kind::Point:
       drawn_.set(static_cast<std::size_t>(256 * step.y + step.x));
       set_tally_point(image_, step.x, step.y);
+      host_.invalidate();
       return;
     case Step::Kind::Cleared:
       image_.fill(0);
@@ -234,7 +251,10 @@ void TallypadControl::finish() {
   if (const ModeRow* r = row_of(mode_); r != nullptr && r->event != 0) fire(r->event, {});
 }
 
-void TallypadControl::repaint() { drawn_.reset(); }
+void TallypadControl::repaint() {
+  drawn_.reset();
+  host_.invalidate();
+}
 
 bool TallypadControl::snapshot(const std::string& png_path, int width, int height) {
   if (width < 1 || height < 1 || width > kMaxSnapshotSide || height > kMaxSnapshotSide) return false;

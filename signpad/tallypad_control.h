@@ -23,7 +23,11 @@
 //
 // The window: a rectangle over the control's bounds and the pen points drawn
 // since the last repaint at double scale, centred when the window is larger
-// than 256 x 128; snapshot() draws it at the asked size.
+// than 256 x 128; snapshot() draws it at the asked size. When a host gives
+// the control a real window (automation/view.h), the link's notifications
+// are posted to that window (WM_USER + 1) and handled as its messages, and
+// the window is asked to repaint as points arrive; its picture follows its
+// size, and the points stay in it until the pad clears its screen.
 #pragma once
 
 #include <bitset>
@@ -35,6 +39,7 @@
 
 #include "automation/object.h"
 #include "automation/registry.h"
+#include "automation/view.h"
 #include "signpad/canvas.h"
 #include "signpad/capture.h"
 #include "signpad/link.h"
@@ -59,12 +64,18 @@ std::uint32_t open_speed(std::int32_t rate);
 using DrawnPoints = std::bitset<256 * 256>;
 Canvas paint(const DrawnPoints& drawn, int width, int height);
 
-class TallypadControl final : public automation::Object, private LinkWindow {
+class TallypadControl final : public automation::Object, public automation::View, private LinkWindow {
  public:
   TallypadControl();
   ~TallypadControl() override;
 
   bool snapshot(const std::string& png_path, int width, int height) override;
+
+  // View: the control's real window.
+  void attach(automation::ViewHost* host) override { host_.attach(host); }
+  void resize(int width, int height) override;
+  automation::Picture picture() override;
+  void message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) override;
 
  protected:
   void run(const automation::Member& member, std::span<automation::Value> args,
@@ -83,6 +94,8 @@ class TallypadControl final : public automation::Object, private LinkWindow {
   void finish();
   void repaint();
 
+  automation::HostLink host_;
+  int width_ = 256, height_ = 128;  // the window's size
   PadLink link_;
   AnswerParser parser_;
   Mode mode_ = Mode::None;

@@ -110,4 +110,8 @@ void Signal::serve(std::function<void()> run) {
   served_->run = std::move(run);
 }
 
+// No windows: nothing is routed and no message is the signal's.
+void Signal::route_to(std::intptr_t) noexcept {}
+bool Signal::take_message(std::uint32_t, std::uintptr_t) noexcept { return false; }
+
 }  // namespace pink::wakeup

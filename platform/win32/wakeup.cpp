@@ -2,7 +2,10 @@
 // a manual-reset waitable timer for the deadline; wait() waits for either.
 // Served (serve()), it also drives a message-only window of the owner thread:
 // notify() posts it a message and a deadline sets a window timer, so the
-// owner's work runs from whatever message loop that thread runs.
+// owner's work runs from whatever message loop that thread runs. Routed
+// (route_to()), the messages and the timer go to another window of that
+// thread instead (a control's own window), which hands them back through
+// take_message().
 #include "platform/wakeup.h"
 
 #include <windows.h>
@@ -15,7 +18,8 @@
 namespace pink::wakeup {
 
 struct Signal::Served {
-  HWND window = nullptr;
+  HWND own = nullptr;                // the message-only window
+  std::atomic<HWND> window{nullptr};  // where wake-ups and the deadline go
   DWORD thread = 0;
   std::function<void()> run;
   std::atomic<bool> posted{false};  // a wake-up message waits in the queue
@@ -84,10 +88,12 @@ void class_done() {
 }
 
 void post_wake(Signal::Served& s) {
-  if (s.window != nullptr && !s.posted.exchange(true)) {
-    if (!::PostMessageW(s.window, kWakeMessage, 0, 0)) s.posted = false;
+  const HWND window = s.window.load();
+  if (window != nullptr && !s.posted.exchange(true)) {
+    if (!::PostMessageW(window, kWakeMessage, 0, 0)) s.posted = false;
   }
 }
+
 
 // Runs on copies: the work may destroy the signal, and with it the window
 // and what it holds.
@@ -97,21 +103,27 @@ void run_served(std::shared_ptr<Signal::Served> s) {
   if (run) run();
 }
 
+// The signal's own messages, whichever window of the thread received them.
+bool take(const std::shared_ptr<Signal::Served>& s, HWND window, UINT message, WPARAM wparam) {
+  if (message == kWakeMessage) {
+    s->posted = false;
+    run_served(s);
+    return true;
+  }
+  if (message == WM_TIMER && wparam == kDeadlineTimer) {
+    ::KillTimer(window, kDeadlineTimer);
+    run_served(s);
+    return true;
+  }
+  return false;
+}
+
 LRESULT CALLBACK served_window(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   auto* held = reinterpret_cast<std::shared_ptr<Signal::Served>*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   switch (message) {
     case kWakeMessage:
-      if (held != nullptr) {
-        (*held)->posted = false;
-        run_served(*held);
-      }
-      return 0;
     case WM_TIMER:
-      if (wparam == kDeadlineTimer) {
-        ::KillTimer(window, kDeadlineTimer);
-        if (held != nullptr) run_served(*held);
-        return 0;
-      }
+      if (held != nullptr && take(*held, window, message, wparam)) return 0;
       break;
     case WM_CLOSE:
       ::DestroyWindow(window);
@@ -143,13 +155,15 @@ Signal::Signal() {
 }
 
 Signal::~Signal() {
-  if (served_ && served_->window != nullptr) {
+  if (served_ && served_->own != nullptr) {
     served_->gone = true;
+    const HWND routed = served_->window.load();
+    if (routed != served_->own) ::KillTimer(routed, kDeadlineTimer);
     // A window is destroyed by its own thread; from elsewhere it is asked to close.
     if (::GetCurrentThreadId() == served_->thread) {
-      ::DestroyWindow(served_->window);
+      ::DestroyWindow(served_->own);
     } else {
-      ::PostMessageW(served_->window, WM_CLOSE, 0, 0);
+      ::PostMessageW(served_->own, WM_CLOSE, 0, 0);
     }
   }
   ::CloseHandle(h(timer_));
@@ -161,12 +175,13 @@ void Signal::serve(std::function<void()> run) {
   s->run = std::move(run);
   s->thread = ::GetCurrentThreadId();
   const HINSTANCE module = class_in_use();
-  s->window = ::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module, nullptr);
-  if (s->window == nullptr) {
+  s->own = ::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module, nullptr);
+  s->window = s->own;
+  if (s->own == nullptr) {
     class_done();
     throw std::runtime_error("wake-up signal: no message window (error " + std::to_string(::GetLastError()) + ")");
   }
-  ::SetWindowLongPtrW(s->window, GWLP_USERDATA,
+  ::SetWindowLongPtrW(s->own, GWLP_USERDATA,
                       reinterpret_cast<LONG_PTR>(new std::shared_ptr<Served>(s)));
   served_ = std::move(s);
 }
@@ -179,18 +194,18 @@ void Signal::notify() noexcept {
 void Signal::arm_after(std::uint32_t ms) noexcept {
   // Relative due times are negative, in 100 ns units; 0 would not count as relative.
   set_timer(timer_, ms == 0 ? -1 : -static_cast<std::int64_t>(ms) * 10000);
-  if (!served_ || served_->window == nullptr) return;
+  if (!served_ || served_->own == nullptr) return;
   if (ms == 0) {
     post_wake(*served_);
   } else {
-    ::SetTimer(served_->window, kDeadlineTimer, ms, nullptr);
+    ::SetTimer(served_->window.load(), kDeadlineTimer, ms, nullptr);
   }
 }
 
 void Signal::disarm() noexcept {
   set_timer(timer_, kFarAhead);  // resets a signalled timer
   ::CancelWaitableTimer(h(timer_));
-  if (served_ && served_->window != nullptr) ::KillTimer(served_->window, kDeadlineTimer);
+  if (served_ && served_->own != nullptr) ::KillTimer(served_->window.load(), kDeadlineTimer);
 }
 
 void Signal::clear() noexcept {
@@ -203,6 +218,23 @@ bool Signal::wait(std::uint32_t timeout_ms) noexcept {
   const DWORD ms = timeout_ms >= INFINITE ? INFINITE - 1 : timeout_ms;
   const DWORD r = ::WaitForMultipleObjects(2, both, FALSE, ms);
   return r == WAIT_OBJECT_0 || r == WAIT_OBJECT_0 + 1;
+}
+
+void Signal::route_to(std::intptr_t window) noexcept {
+  if (!served_ || served_->own == nullptr) return;
+  const HWND target = window != 0 ? reinterpret_cast<HWND>(window) : served_->own;
+  const HWND before = served_->window.exchange(target);
+  if (before == target) return;
+  // The deadline timer and a wake-up waiting in the old window's queue may
+  // go with it: the owner re-arms, and a wake-up is posted anew.
+  ::KillTimer(before, kDeadlineTimer);
+  served_->posted = false;
+}
+
+bool Signal::take_message(std::uint32_t message, std::uintptr_t wparam) noexcept {
+  if (!served_ || served_->own == nullptr) return false;
+  const std::shared_ptr<Served> s = served_;  // the work may destroy the signal
+  return take(s, s->window.load(), message, wparam);
 }
 
 }  // namespace pink::wakeup

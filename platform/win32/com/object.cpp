@@ -178,6 +178,10 @@ HRESULT ServerObject::invoke(DISPID id, const IID& iid, WORD flags, DISPPARAMS* 
 
 void* ServerObject::query_more(REFIID) { return nullptr; }
 
+void ServerObject::deliver_event(const automation::Member& event, std::span<const automation::Value> args) noexcept {
+  events_->fire(event, args);
+}
+
 void* wrap_standard(const ClassSpec& spec, std::unique_ptr<automation::Object> object) {
   try {
     return static_cast<IUnknown*>(static_cast<IProvideClassInfo2*>(new ServerObject(spec, std::move(object))));

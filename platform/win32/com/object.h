@@ -81,6 +81,9 @@ class ServerObject : public IProvideClassInfo2, public IConnectionPointContainer
   // Further interfaces of a derived object: the pointer for `iid` without a
   // reference, or null.
   virtual void* query_more(REFIID iid);
+  // Delivers an event to every advised sink: what the object's events do
+  // unless a derived object sets a sink of its own on the object.
+  void deliver_event(const automation::Member& event, std::span<const automation::Value> args) noexcept;
 
  private:
   // Calls in progress (IDispatch, the v-table, the window work): the last

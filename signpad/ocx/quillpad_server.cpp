@@ -1,0 +1,46 @@
+// quillpad.ocx: the quillpad control as an ActiveX control (Windows). The
+// class Quillpad ("QUILLPAD.QuillpadCtrl.1") with its dispatch interface
+// _DQuillpad, its event interface _DQuillpadEvents and the type library
+// QUILLPADLib in the module's resources, and its property page
+// ("QUILLPAD.QuillpadPropPage.1"). Both classes live in the host's apartment.
+#include <cstdint>
+
+#include "platform/export.h"
+#include "platform/win32/com/control.h"
+#include "platform/win32/com/server.h"
+#include "signpad/quillpad_control.h"
+#include "signpad/quillpad_members.h"
+
+namespace {
+
+namespace quill = pink::signpad::quill;
+namespace com = pink::com;
+
+const com::ControlSpec kControl{quill::kControlClassName, quill::kPropertyPageClsid};
+
+void* wrap(const com::ClassSpec& spec, std::unique_ptr<pink::automation::Object> object) {
+  return com::wrap_control(spec, kControl, std::move(object));
+}
+
+void* make_page() { return com::new_property_page("Quillpad", "Quillpad Control, version 1.0"); }
+
+const com::ClassSpec kClasses[] = {{&quill::kClass, &quill::make_quillpad_object, {}, &wrap, com::kControlRegistry}};
+const com::PlainClassSpec kPages[] = {
+    {{quill::kPropertyPageClsid, "Quillpad Property Page", quill::kPropertyPageProgId, "Apartment"}, &make_page}};
+const com::ServerSpec kServer{kClasses, kPages};
+
+}  // namespace
+
+PINK_EXPORT std::int32_t PINK_CALL DllGetClassObject(const void* clsid, const void* iid, void** out) {
+  return com::get_class_object(kServer, clsid, iid, out);
+}
+
+PINK_EXPORT std::int32_t PINK_CALL DllCanUnloadNow() { return com::can_unload_now(); }
+
+PINK_EXPORT std::int32_t PINK_CALL DllRegisterServer() { return com::register_server(kServer); }
+
+PINK_EXPORT std::int32_t PINK_CALL DllUnregisterServer() { return com::unregister_server(kServer); }
+
+PINK_EXPORT std::int32_t PINK_CALL DllInstall(std::int32_t install, const wchar_t* command_line) {
+  return com::install(kServer, install, command_line);
+}
