@@ -152,7 +152,14 @@ std::size_t VirtualPort::pending() {
   return static_cast<std::size_t>(n);
 }
 
+void VirtualPort::unplug() {
+  if (slave_ >= 0) ::close(slave_);
+  if (master_ >= 0) ::close(master_);
+  slave_ = master_ = -1;
+}
+
 void VirtualPort::write(std::string_view bytes) {
+  if (master_ < 0) return;
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);

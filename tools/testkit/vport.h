@@ -69,6 +69,13 @@ class VirtualPort {
   // Sends bytes to the program (blocks while the program's side is full).
   void write(std::string_view bytes);
 
+  // The device vanishes: both ends this object holds are closed, so the
+  // program's side of the line hangs up (reads give end of file or EIO,
+  // writes fail) and the port cannot be opened again. Reads on this object
+  // then give nothing and writes are dropped.
+  void unplug();
+  bool unplugged() const noexcept { return master_ < 0; }
+
   // The slave's current line settings.
   termios slave_termios() const;
   LineView line() const;
