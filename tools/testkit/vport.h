@@ -75,6 +75,11 @@ class VirtualPort {
   // then give nothing and writes are dropped.
   void unplug();
   bool unplugged() const noexcept { return master_ < 0; }
+  // Holds back (or lets go) what the program sends, as a device that has
+  // stopped the line: the program's writes stay queued and do not complete.
+  void hold_output(bool hold);
+  // True while a process other than this one has the program's side open.
+  bool opened_by_another_process() const;
 
   // The slave's current line settings.
   termios slave_termios() const;
