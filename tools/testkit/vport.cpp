@@ -157,6 +157,10 @@ void VirtualPort::unplug() {
   if (slave_ >= 0) ::close(slave_);
   if (master_ >= 0) ::close(master_);
   slave_ = master_ = -1;
+  // The pseudo-terminal's number is free now and the next pair made on this
+  // machine (by any process) may take it: the port's name must lead nowhere.
+  env_.reset();
+  env_ = std::make_unique<ScopedEnv>("PINK_COM" + std::to_string(com_), "/dev/pts/unplugged-COM" + std::to_string(com_));
 }
 
 void VirtualPort::hold_output(bool hold) {

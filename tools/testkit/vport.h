@@ -71,7 +71,9 @@ class VirtualPort {
 
   // The device vanishes: both ends this object holds are closed, so the
   // program's side of the line hangs up (reads give end of file or EIO,
-  // writes fail) and the port cannot be opened again. Reads on this object
+  // writes fail) and the port cannot be opened again ($PINK_COMn now names a
+  // path that never exists, in this process and programs it starts later).
+  // Reads on this object
   // then give nothing and writes are dropped.
   void unplug();
   bool unplugged() const noexcept { return master_ < 0; }
