@@ -66,6 +66,7 @@ Err append_failure(files::AppendStatus s) {
     case files::AppendStatus::PathNotFound: return Err::PathNotFound;
     case files::AppendStatus::AccessDenied: return Err::PermissionDenied;
     case files::AppendStatus::Ok:
+    case files::AppendStatus::NoSpace:
     case files::AppendStatus::Failed: break;
   }
   return Err::PathFileAccessError;

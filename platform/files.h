@@ -38,7 +38,9 @@ struct SharedRead {
 };
 SharedRead read_shared(std::string_view path);
 
-enum class AppendStatus { Ok, PathNotFound, AccessDenied, Failed };
+// NoSpace: the file system (or the user's quota) is full; the bytes did not
+// all go (the file may end in part of them).
+enum class AppendStatus { Ok, PathNotFound, AccessDenied, NoSpace, Failed };
 
 // Opens the file for appending (creating it, but never its folder), writes the
 // bytes and closes it again.

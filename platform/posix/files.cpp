@@ -131,7 +131,10 @@ AppendStatus append(std::string_view path, std::string_view bytes) {
     }
   }
   const bool ok = write_fully(fd, bytes);
-  return (::close(fd) == 0 && ok) ? AppendStatus::Ok : AppendStatus::Failed;
+  const bool no_space = !ok && (errno == ENOSPC || errno == EDQUOT);
+  const bool closed = ::close(fd) == 0;
+  if (no_space || (!closed && (errno == ENOSPC || errno == EDQUOT))) return AppendStatus::NoSpace;
+  return (closed && ok) ? AppendStatus::Ok : AppendStatus::Failed;
 }
 
 bool write_all(std::string_view path, std::string_view bytes) {

@@ -116,7 +116,10 @@ AppendStatus append(std::string_view path, std::string_view bytes) {
     }
   }
   const bool ok = write_fully(h, bytes);
-  return (CloseHandle(h) && ok) ? AppendStatus::Ok : AppendStatus::Failed;
+  const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+  if (!CloseHandle(h) && ok) return AppendStatus::Failed;
+  if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) return AppendStatus::NoSpace;
+  return ok ? AppendStatus::Ok : AppendStatus::Failed;
 }
 
 bool write_all(std::string_view path, std::string_view bytes) {
