@@ -74,6 +74,16 @@ std::uint64_t exchange_deadline(MonotonicClock now, int wait) {
   return now() + one_wait * kWaitsPerExchange;
 }
 
+// The wait of the next pass: the caller's, cut to what is left of the
+// exchange's time (in whole units, rounded up), so that the last pass does
+// not run a whole wait past the end; -1 when no time is left.
+int pass_wait(MonotonicClock now, std::uint64_t deadline, int wait) {
+  const std::uint64_t at = now();
+  if (at >= deadline) return -1;
+  const std::uint64_t left = (deadline - at + kWaitUnitMs - 1) / kWaitUnitMs;
+  return left < static_cast<std::uint64_t>(std::max(wait, 0)) ? static_cast<int>(left) : wait;
+}
+
 void close_link(Transport& t, Link& link) {
   t.close(link.ssl, link.sock);
   link = Link{};
@@ -153,7 +163,8 @@ int run_exchange(Transport& t, Link& link, const ExchangeRequest& r, ResponseSin
   for (;;) {
     // Past the exchange's whole time the network has had its chance: the
     // terminal ends as when a wait expires.
-    const int ready = now() >= deadline ? 0 : t.select_timeout(link.sock, r.wait);
+    const int wait = pass_wait(now, deadline, r.wait);
+    const int ready = wait < 0 ? 0 : t.select_timeout(link.sock, wait);
     if (ready <= 0) {
       log("#9 TIME-OUT nRet(%d) nTimeOut(%d)", ready, r.wait);
       send(em);

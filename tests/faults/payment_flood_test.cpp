@@ -63,6 +63,10 @@ TEST_F(FloodedExchange, EndlessEnqOrShortBlocksEndAsAnExpiredWait) {
     EXPECT_EQ(sends_of(kEmBlock), 1);
     const int passes = static_cast<int>(100000 - net.script.size());
     EXPECT_EQ(passes, 31);
+    // The last waits are cut to what is left of the exchange's time.
+    ASSERT_EQ(net.waits.size(), 31u);
+    EXPECT_EQ(net.waits.front(), 2);
+    EXPECT_EQ(net.waits.back(), 1);
     if (block[0] == '\x05') {
       EXPECT_EQ(sends_of(kRequest), passes);  // answered each time until the end
     }
