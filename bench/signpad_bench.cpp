@@ -137,7 +137,7 @@ std::vector<std::uint8_t> rgb_of(const std::string& png, int width, int height) 
 int undrawn(pink_object* o, const Family& f, const Points& points, const std::string& folder) {
   const std::string file = folder + "/window.png";
   if (pink_snapshot(o, file.c_str(), 256, 128) != 0) return static_cast<int>(points.size());
-  const files::ReadResult png = files::read_all(file);
+  const files::ReadResult png = files::read_all(file, 64u * 1024u * 1024u);
   const std::vector<std::uint8_t> rgb = rgb_of(png.bytes, 256, 128);
   if (rgb.empty()) return static_cast<int>(points.size());
   int missing = 0;

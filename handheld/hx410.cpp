@@ -37,6 +37,8 @@ namespace {
 constexpr std::string_view kCaption = "HX410";
 // The line is fixed: the terminal talks at 19200 baud, no parity, 8 data bits, 1 stop bit.
 constexpr std::string_view kLineSettings = "19200,n,8,1";
+// The settings file holds a few short lines; nothing larger is read.
+constexpr std::uint64_t kMaxSettingsFileBytes = 1024u * 1024u;
 constexpr std::uint32_t kPollMs = 100;      // the polling timer
 constexpr std::uint32_t kInputWaitMs = 5;   // longest wait for input between passes
 constexpr double kPauseSliceMs = 5;         // longest sleep between passes of a pause
@@ -52,6 +54,8 @@ Err read_failure(files::ReadStatus s) {
     case files::ReadStatus::PathNotFound: return Err::PathNotFound;
     case files::ReadStatus::AccessDenied: return Err::PermissionDenied;
     case files::ReadStatus::Ok:
+    case files::ReadStatus::NotAFile:
+    case files::ReadStatus::TooLarge:
     case files::ReadStatus::Failed: break;
   }
   return Err::PathFileAccessError;
@@ -62,6 +66,7 @@ Err append_failure(files::AppendStatus s) {
     case files::AppendStatus::PathNotFound: return Err::PathNotFound;
     case files::AppendStatus::AccessDenied: return Err::PermissionDenied;
     case files::AppendStatus::Ok:
+    case files::AppendStatus::NoSpace:
     case files::AppendStatus::Failed: break;
   }
   return Err::PathFileAccessError;
@@ -111,7 +116,7 @@ class Handy {
       throw Failure(Err::PathFileAccessError, describe(Err::PathFileAccessError),
                     "cannot create the settings file " + path);
     }
-    const files::ReadResult r = files::read_all(path);
+    const files::ReadResult r = files::read_all(path, kMaxSettingsFileBytes);
     if (r.status != files::ReadStatus::Ok) {
       const Err e = read_failure(r.status);
       throw Failure(e, describe(e), "cannot read the settings file " + path);

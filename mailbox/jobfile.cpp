@@ -57,7 +57,7 @@ std::vector<std::string> split_lines(std::string_view bytes) {
 }
 
 JobFile JobFile::open(std::string_view name) {
-  auto r = files::read_all(name);
+  auto r = files::read_all(name, kMaxJobFileBytes);
   switch (r.status) {
     case files::ReadStatus::Ok:
       return from_bytes(r.bytes);
@@ -67,6 +67,8 @@ JobFile JobFile::open(std::string_view name) {
       throw Failure(Err::PathNotFound);
     case files::ReadStatus::AccessDenied:
       throw Failure(Err::PermissionDenied);
+    case files::ReadStatus::NotAFile:
+    case files::ReadStatus::TooLarge:
     case files::ReadStatus::Failed:
       break;
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,10 @@ JobHeader parse_header(std::string_view line, HeaderLayout layout = HeaderLayout
 // Splits file bytes into lines. A line ends at CR LF, at a lone CR or at a lone
 // LF; a final line without an end counts when it is not empty.
 std::vector<std::string> split_lines(std::string_view bytes);
+
+// The largest job file read: a receipt or an order slip is a few kilobytes,
+// so a file beyond this is no job (and is refused before it fills memory).
+inline constexpr std::uint64_t kMaxJobFileBytes = 16u * 1024u * 1024u;
 
 // A job file read whole at open; lines are handed out in order.
 class JobFile {

@@ -26,6 +26,10 @@ void FileLog::write(std::string_view message) {
   switch (files::append(path_, format_log_line(message, clock::now_local()))) {
     case files::AppendStatus::Ok:
       return;
+    case files::AppendStatus::NoSpace:
+      // A diagnostic line is not worth a job: on a full disk it is lost and
+      // the job goes on (a missing folder or a refused file still fails it).
+      return;
     case files::AppendStatus::PathNotFound:
       throw Failure(Err::PathNotFound);
     case files::AppendStatus::AccessDenied:

@@ -18,6 +18,7 @@ class Log {
  public:
   virtual ~Log() = default;
   // Throws pink::Failure (76 Path not found when the folder is missing).
+  // On a full disk the line is lost and nothing is thrown.
   virtual void write(std::string_view message) = 0;
 };
 

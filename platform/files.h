@@ -1,27 +1,36 @@
 // Plain files by name (cp949 names; converted at this boundary).
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace pink::files {
 
-enum class ReadStatus { Ok, NotFound, PathNotFound, AccessDenied, Failed };
+// NotAFile: the name leads to something other than a plain file (a device,
+// a pipe, a folder), which is never read: a device such as /dev/zero would
+// never end and a pipe could block forever. TooLarge: the file holds more
+// than the caller said it can take; nothing of it is kept.
+enum class ReadStatus { Ok, NotFound, PathNotFound, AccessDenied, NotAFile, TooLarge, Failed };
 
 struct ReadResult {
   ReadStatus status = ReadStatus::Failed;
   std::string bytes;
 };
 
-// Reads the whole file.
-ReadResult read_all(std::string_view path);
+// Reads the whole of a plain file of at most `max_bytes` bytes. The limit is
+// the largest file the caller's reader can accept, so that a huge file is
+// refused before it fills memory (a file that grows while it is read is
+// refused as soon as it passes the limit).
+ReadResult read_all(std::string_view path, std::uint64_t max_bytes);
 
 // Reads the whole file, opened for reading and shared with other readers and
 // writers. Busy: another process holds the file so that it cannot be opened
 // now and a later try may succeed (a sharing violation on Windows; Linux has
 // no mandatory file locks, so it never happens there). Failed: anything else
-// (missing, a folder, no permission, a read error).
+// (missing, a folder, a device or pipe, no permission, a read error, more
+// than fits in memory).
 enum class SharedReadStatus { Ok, Busy, Failed };
 struct SharedRead {
   SharedReadStatus status = SharedReadStatus::Failed;
@@ -29,7 +38,9 @@ struct SharedRead {
 };
 SharedRead read_shared(std::string_view path);
 
-enum class AppendStatus { Ok, PathNotFound, AccessDenied, Failed };
+// NoSpace: the file system (or the user's quota) is full; the bytes did not
+// all go (the file may end in part of them).
+enum class AppendStatus { Ok, PathNotFound, AccessDenied, NoSpace, Failed };
 
 // Opens the file for appending (creating it, but never its folder), writes the
 // bytes and closes it again.

@@ -32,6 +32,11 @@ std::string lookup(std::string_view file_text, std::string_view section, std::st
 // Returns the new file text; lines end with CR LF.
 std::string update(std::string_view file_text, std::string_view section, std::string_view key,
                    std::string_view value);
+// What a section name, a key name or a value written to the file can hold:
+// the text up to its first line break (CR or LF). A name or value runs to the
+// end of its line, so a line break in it would start lines of its own and
+// could add keys and sections to the file.
+std::string_view first_line(std::string_view text);
 // The number at the start of a value (blanks skipped, optional sign, decimal
 // digits), or `fallback` when it does not start with one.
 long to_int(std::string_view value, long fallback);

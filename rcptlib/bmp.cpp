@@ -156,6 +156,7 @@ BmpError read_bmp(std::span<const std::uint8_t> file, Bitmap& out) {
 
   Header h;
   if (const BmpError e = read_header(file, h); e != BmpError::None) return e;
+  if (file.size() > kMaxFileBytes) return BmpError::TooLarge;
 
   // Sizes. The width is at most 2^31 - 1 and the depth at most 32, so the
   // row arithmetic fits in 64 bits; the limit keeps the product sane.

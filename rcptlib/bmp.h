@@ -27,7 +27,7 @@ enum class BmpError {
   PaletteOutOfRange,       // the colour table runs past the end of the file
   PixelOffsetOutOfRange,   // the pixel data offset lies inside the headers or past the end
   PixelDataShort,          // fewer pixel bytes than stride * height
-  TooLarge,                // stride * height beyond kMaxPixelBytes
+  TooLarge,                // stride * height beyond kMaxPixelBytes, or the file beyond kMaxFileBytes
 };
 
 // A short English name of the error, for logs and test messages.
@@ -35,6 +35,11 @@ const char* to_string(BmpError error) noexcept;
 
 // The largest pixel data the reader takes (stride * height).
 inline constexpr std::uint64_t kMaxPixelBytes = 64u * 1024u * 1024u;
+
+// The largest file the reader takes: the largest pixel data and room for the
+// headers, the colour table and a gap before the pixels. Callers read no
+// more of a file than this; a larger file is refused as TooLarge.
+inline constexpr std::uint64_t kMaxFileBytes = kMaxPixelBytes + 1024u * 1024u;
 
 struct PaletteColour {
   std::uint8_t blue = 0;

@@ -6,6 +6,7 @@
 
 #include "platform/export.h"
 #include "platform/files.h"
+#include "rcptlib/bmp.h"
 #include "rcptlib/printer.h"
 
 using pink::rcptlib::printer;
@@ -20,7 +21,7 @@ std::span<const std::uint8_t> c_text(const char* text) {
 void print_bitmap_file(const char* file, std::int32_t justification, std::int32_t size_mode,
                        bool tcpip_variant) {
   if (file == nullptr) return;
-  auto r = pink::files::read_all(file);
+  auto r = pink::files::read_all(file, pink::rcptlib::kMaxFileBytes);
   if (r.status != pink::files::ReadStatus::Ok) return;
   const auto* p = reinterpret_cast<const std::uint8_t*>(r.bytes.data());
   printer().print_bitmap({p, r.bytes.size()}, justification, size_mode, tcpip_variant);

@@ -29,6 +29,9 @@ using mailbox::kFloyd;
 
 constexpr std::string_view kJobFile = "printer.zor";
 constexpr std::string_view kLogoFile = "pv_logo.bmp";
+// Only the last rows of the logo file are printed (a 1-bit picture 448 dots
+// wide); a file far beyond that is no logo and is not read.
+constexpr std::uint64_t kMaxLogoFileBytes = 1024u * 1024u;
 
 void print_serial(mailbox::JobFile& job, const mailbox::JobHeader& h, mailbox::Mailbox& mb) {
   const std::string settings = mailbox::serial_settings(mb, h.port, h.model == "D");
@@ -42,7 +45,7 @@ void print_serial(mailbox::JobFile& job, const mailbox::JobHeader& h, mailbox::M
 void print_parallel(mailbox::JobFile& job, const mailbox::JobHeader& h) {
   if (h.model == "4" && h.option != "N") {
     mailbox::DeviceSink raw("LPT1:");
-    const auto logo = files::read_all(files::native_path(kLogoFile));
+    const auto logo = files::read_all(files::native_path(kLogoFile), kMaxLogoFileBytes);
     if (logo.status != files::ReadStatus::Ok) throw Failure(Err::FileNotFound);
     print_logo_file(logo.bytes, raw);
   }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "payment/corvanavan/tracelog.h"
+#include "platform/clock.h"
 #include "platform/text.h"
 
 namespace pink::corvanavan {
@@ -67,6 +68,22 @@ int send_request(Transport& t, const Link& link, const char* request, int length
   return t.send_data(link.ssl, request, length);
 }
 
+// When the whole exchange must end: kWaitsPerExchange waits after it starts.
+std::uint64_t exchange_deadline(MonotonicClock now, int wait) {
+  const std::uint64_t one_wait = static_cast<std::uint64_t>(std::max(wait, 1)) * kWaitUnitMs;
+  return now() + one_wait * kWaitsPerExchange;
+}
+
+// The wait of the next pass: the caller's, cut to what is left of the
+// exchange's time (in whole units, rounded up), so that the last pass does
+// not run a whole wait past the end; -1 when no time is left.
+int pass_wait(MonotonicClock now, std::uint64_t deadline, int wait) {
+  const std::uint64_t at = now();
+  if (at >= deadline) return -1;
+  const std::uint64_t left = (deadline - at + kWaitUnitMs - 1) / kWaitUnitMs;
+  return left < static_cast<std::uint64_t>(std::max(wait, 0)) ? static_cast<int>(left) : wait;
+}
+
 void close_link(Transport& t, Link& link) {
   t.close(link.ssl, link.sock);
   link = Link{};
@@ -115,7 +132,7 @@ int server_close(Transport& t, Link& link) {
 }
 
 int run_exchange(Transport& t, Link& link, const ExchangeRequest& r, ResponseSink& sink,
-                 TraceSink* trace) {
+                 TraceSink* trace, MonotonicClock now) {
   Tracer log(trace);
   const std::span<const char> ack = r.four_byte_controls ? std::span<const char>(kAck4) : kAck1;
   const std::span<const char> em = r.four_byte_controls ? std::span<const char>(kEm4) : kEm1;
@@ -138,11 +155,16 @@ int run_exchange(Transport& t, Link& link, const ExchangeRequest& r, ResponseSin
     return kSslFailed;
   }
 
+  if (now == nullptr) now = &clock::monotonic_ms;
+  const std::uint64_t deadline = exchange_deadline(now, r.wait);
   int last_length = -1;
   int code = 0;
   ReceiveBlock block;
   for (;;) {
-    const int ready = t.select_timeout(link.sock, r.wait);
+    // Past the exchange's whole time the network has had its chance: the
+    // terminal ends as when a wait expires.
+    const int wait = pass_wait(now, deadline, r.wait);
+    const int ready = wait < 0 ? 0 : t.select_timeout(link.sock, wait);
     if (ready <= 0) {
       log("#9 TIME-OUT nRet(%d) nTimeOut(%d)", ready, r.wait);
       send(em);

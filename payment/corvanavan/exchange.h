@@ -32,6 +32,17 @@ inline constexpr int kStepReceiveSize = 1024;
 inline constexpr int kResponseThreshold = 11;
 // The fixed wait of the plain exchange.
 inline constexpr int kPlainWait = 17;
+// A whole exchange with control bytes ends, as when a wait expires, once it
+// has run this many waits in all: a normal one waits three times (for ENQ,
+// the response and EOT), so one more is to spare. Without a bound a network
+// that never stops sending ENQ or short blocks would hold the POS forever.
+inline constexpr int kWaitsPerExchange = 4;
+// The unit of a wait (SSL_SelectTimeOut counts seconds), and the least total
+// time given to an exchange whose wait is 0 or less.
+inline constexpr std::uint64_t kWaitUnitMs = 1000;
+
+// Milliseconds from a fixed start, never going back.
+using MonotonicClock = std::uint64_t (*)();
 
 // Codes of the exchanges with control bytes (a positive code is the length
 // of the last response).
@@ -105,7 +116,7 @@ struct ExchangeRequest {
 // request, acknowledge every response, end at EOT). Returns the length of the
 // last response or a negative code.
 int run_exchange(Transport& t, Link& link, const ExchangeRequest& request, ResponseSink& sink,
-                 TraceSink* trace = nullptr);
+                 TraceSink* trace = nullptr, MonotonicClock now = nullptr);
 
 // The plain exchange (SSL_StartClient, no control bytes): send the request,
 // wait kPlainWait, receive once. Returns the received length or a code.

@@ -58,7 +58,9 @@ struct Tables {
     std::lock_guard<std::mutex> g(lock);
     return ssls.find(h);
   }
-  // Lets go of both handles of a connection.
+  // Lets go of both handles of a connection. The caller holds the
+  // connection's lock, so that its handles are read while nobody changes
+  // them (the connection's lock is always taken before the tables' lock).
   void forget(const Connection& c) {
     std::lock_guard<std::mutex> g(lock);
     if (c.socket_handle) sockets.remove(c.socket_handle);
@@ -109,7 +111,6 @@ int start_session(int* socket_handle) {
     // The socket is gone with the failed session; nothing is left for the
     // caller to close, so the handle is let go here.
     if (session) session->close();
-    g.unlock();
     tables().forget(*c);
     return 0;
   }
@@ -174,8 +175,8 @@ int send_data(int ssl_handle, const char* data, int len) {
 int close_link(int ssl_handle, int socket_handle) {
   for (const auto& c : {tables().ssl(ssl_handle), tables().socket(socket_handle)}) {
     if (!c) continue;
-    tables().forget(*c);
     std::lock_guard<std::mutex> g(c->lock);
+    tables().forget(*c);
     if (c->session) c->session->close();
     c->session.reset();
     c->socket.reset();

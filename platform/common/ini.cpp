@@ -103,17 +103,15 @@ std::string_view unquote(std::string_view v) {
   return v;
 }
 
-// A value runs to the end of its line: a line break in it would start new
-// lines (and could forge sections), so the value ends at the first one.
-std::string_view one_line(std::string_view v) { return v.substr(0, v.find_first_of("\r\n")); }
-
 }  // namespace
+
+std::string_view first_line(std::string_view text) { return text.substr(0, text.find_first_of("\r\n")); }
 
 std::string lookup(std::string_view file_text, std::string_view section, std::string_view key,
                    std::string_view fallback) {
   const auto lines = split_lines(file_text);
-  section = strip(section);
-  key = strip(key);
+  section = strip(first_line(section));
+  key = strip(first_line(key));
   const std::size_t header = find_section(lines, section);
   if (header == lines.size()) return std::string(fallback);
   const std::size_t end = section_end(lines, header);
@@ -127,9 +125,9 @@ std::string lookup(std::string_view file_text, std::string_view section, std::st
 std::string update(std::string_view file_text, std::string_view section, std::string_view key,
                    std::string_view value) {
   auto lines = split_lines(file_text);
-  section = strip(section);
-  key = strip(key);
-  value = one_line(value);
+  section = strip(first_line(section));
+  key = strip(first_line(key));
+  value = first_line(value);
   std::string replaced;  // keeps a rewritten line alive while `lines` views it
   const std::string added = join(key, "=", value);
   const std::string header_line = join("[", section, "]");

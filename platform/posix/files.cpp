@@ -3,6 +3,7 @@
 #include "platform/files.h"
 
 #include <cerrno>
+#include <limits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,44 +43,76 @@ bool write_fully(int fd, std::string_view bytes) {
   return true;
 }
 
-}  // namespace
-
-ReadResult read_all(std::string_view path) {
-  const std::string p = os_path(path);
-  ReadResult r;
-  const int fd = open_retrying(p, O_RDONLY);
-  if (fd < 0) {
-    switch (errno) {
-      case ENOENT: r.status = folder_exists(p) ? ReadStatus::NotFound : ReadStatus::PathNotFound; break;
-      case ENOTDIR: r.status = ReadStatus::PathNotFound; break;
-      case EACCES:
-      case EPERM: r.status = ReadStatus::AccessDenied; break;
-      default: r.status = ReadStatus::Failed; break;
-    }
-    return r;
+ReadStatus open_failure(const std::string& p) {
+  switch (errno) {
+    case ENOENT: return folder_exists(p) ? ReadStatus::NotFound : ReadStatus::PathNotFound;
+    case ENOTDIR: return ReadStatus::PathNotFound;
+    case EACCES:
+    case EPERM: return ReadStatus::AccessDenied;
+    default: return ReadStatus::Failed;
   }
+}
+
+// Reads at most max_bytes + 1 bytes: one byte more than allowed is enough to
+// know that the file is too large.
+ReadStatus read_limited(int fd, std::uint64_t max_bytes, std::uint64_t size_hint, std::string& out) {
+  if (size_hint <= max_bytes) out.reserve(static_cast<std::size_t>(size_hint));
   char buf[65536];
   for (;;) {
     const ssize_t n = ::read(fd, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
-      ::close(fd);
-      r.bytes.clear();
-      r.status = ReadStatus::Failed;  // also a folder given as a file
-      return r;
+      return ReadStatus::Failed;
     }
-    if (n == 0) break;
-    r.bytes.append(buf, static_cast<std::size_t>(n));
+    if (n == 0) return ReadStatus::Ok;
+    if (static_cast<std::uint64_t>(n) > max_bytes - out.size()) return ReadStatus::TooLarge;
+    out.append(buf, static_cast<std::size_t>(n));
   }
+}
+
+}  // namespace
+
+// The name is looked at before it is opened, so that a device is never
+// opened at all (opening a serial line raises its control lines) and a pipe
+// never blocks the open; the open file is looked at again, in case the name
+// was changed between the two.
+ReadResult read_all(std::string_view path, std::uint64_t max_bytes) {
+  const std::string p = os_path(path);
+  ReadResult r;
+  struct stat st{};
+  if (::stat(p.c_str(), &st) != 0) {
+    r.status = open_failure(p);
+    return r;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    r.status = ReadStatus::NotAFile;
+    return r;
+  }
+  const int fd = open_retrying(p, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    r.status = open_failure(p);
+    return r;
+  }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    r.status = ReadStatus::NotAFile;
+    return r;
+  }
+  if (static_cast<std::uint64_t>(st.st_size) > max_bytes) {
+    ::close(fd);
+    r.status = ReadStatus::TooLarge;
+    return r;
+  }
+  r.status = read_limited(fd, max_bytes, static_cast<std::uint64_t>(st.st_size), r.bytes);
   ::close(fd);
-  r.status = ReadStatus::Ok;
+  if (r.status != ReadStatus::Ok) r.bytes = std::string();
   return r;
 }
 
 // Linux has no mandatory locks: a file another process has open can always
 // be opened for reading, so Busy never comes from here.
 SharedRead read_shared(std::string_view path) {
-  ReadResult r = read_all(path);
+  ReadResult r = read_all(path, std::numeric_limits<std::size_t>::max());
   if (r.status != ReadStatus::Ok) return {SharedReadStatus::Failed, {}};
   return {SharedReadStatus::Ok, std::move(r.bytes)};
 }
@@ -98,7 +131,10 @@ AppendStatus append(std::string_view path, std::string_view bytes) {
     }
   }
   const bool ok = write_fully(fd, bytes);
-  return (::close(fd) == 0 && ok) ? AppendStatus::Ok : AppendStatus::Failed;
+  const bool no_space = !ok && (errno == ENOSPC || errno == EDQUOT);
+  const bool closed = ::close(fd) == 0;
+  if (no_space || (!closed && (errno == ENOSPC || errno == EDQUOT))) return AppendStatus::NoSpace;
+  return (closed && ok) ? AppendStatus::Ok : AppendStatus::Failed;
 }
 
 bool write_all(std::string_view path, std::string_view bytes) {

@@ -401,8 +401,9 @@ class PosixPort final : public Port {
         [[maybe_unused]] const ssize_t n = ::read(wake_fd_, &drained, sizeof drained);
         if (generation_.load() != generation) return 0;
       }
-      if (pr > 0 && watch_line && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) &&
-          !(fds[1].revents & POLLIN)) {
+      // A line that has hung up stays readable for good (reads give end of
+      // file or EIO) with nothing in it: watching it would spin.
+      if (pr > 0 && watch_line && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) && input_count() == 0) {
         hung_up_ = true;  // the other end is gone; stop watching the line
       }
       if (deadline.expired()) return 0;

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <limits>
+#include <new>
+
 #include "platform/text.h"
 
 namespace pink::files {
@@ -25,60 +28,77 @@ bool write_fully(HANDLE h, std::string_view bytes) {
   return true;
 }
 
-}  // namespace
-
-ReadResult read_all(std::string_view path) {
-  ReadResult r;
-  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    switch (GetLastError()) {
-      case ERROR_FILE_NOT_FOUND: r.status = ReadStatus::NotFound; break;
-      case ERROR_PATH_NOT_FOUND:
-      case ERROR_INVALID_DRIVE: r.status = ReadStatus::PathNotFound; break;
-      case ERROR_ACCESS_DENIED:
-      case ERROR_SHARING_VIOLATION: r.status = ReadStatus::AccessDenied; break;
-      default: r.status = ReadStatus::Failed; break;
-    }
-    return r;
-  }
+// Reads the whole of an open handle when it is a plain file of at most
+// max_bytes bytes (a console, a serial line, a pipe or a printer port would
+// never end or would block); at most max_bytes + 1 bytes are ever read.
+ReadStatus read_plain(HANDLE h, std::uint64_t max_bytes, std::string& out) {
+  if (GetFileType(h) != FILE_TYPE_DISK) return ReadStatus::NotAFile;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(h, &info)) return ReadStatus::Failed;
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return ReadStatus::NotAFile;
+  const std::uint64_t size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  if (size > max_bytes) return ReadStatus::TooLarge;
+  if (size > out.max_size()) return ReadStatus::Failed;
+  out.reserve(static_cast<std::size_t>(size));
   char buf[65536];
   for (;;) {
     DWORD n = 0;
-    if (!ReadFile(h, buf, sizeof buf, &n, nullptr)) {
-      CloseHandle(h);
-      r.bytes.clear();
-      r.status = ReadStatus::Failed;
-      return r;
-    }
-    if (n == 0) break;
-    r.bytes.append(buf, n);
+    if (!ReadFile(h, buf, sizeof buf, &n, nullptr)) return ReadStatus::Failed;
+    if (n == 0) return ReadStatus::Ok;
+    if (n > max_bytes - out.size()) return ReadStatus::TooLarge;
+    out.append(buf, n);
+  }
+}
+
+HANDLE open_for_reading(std::string_view path) {
+  return CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+ReadResult read_handle(HANDLE h, std::uint64_t max_bytes) {
+  ReadResult r;
+  try {
+    r.status = read_plain(h, max_bytes, r.bytes);
+  } catch (const std::bad_alloc&) {
+    r.status = ReadStatus::Failed;
   }
   CloseHandle(h);
-  r.status = ReadStatus::Ok;
+  if (r.status != ReadStatus::Ok) r.bytes = std::string();
   return r;
 }
 
+}  // namespace
+
+// A name with the attributes of a folder or a device is refused before it is
+// opened (opening a serial line would take it from its owner for a moment).
+ReadResult read_all(std::string_view path, std::uint64_t max_bytes) {
+  const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))) {
+    return {ReadStatus::NotAFile, {}};
+  }
+  HANDLE h = open_for_reading(path);
+  if (h == INVALID_HANDLE_VALUE) {
+    switch (GetLastError()) {
+      case ERROR_FILE_NOT_FOUND: return {ReadStatus::NotFound, {}};
+      case ERROR_PATH_NOT_FOUND:
+      case ERROR_INVALID_DRIVE: return {ReadStatus::PathNotFound, {}};
+      case ERROR_ACCESS_DENIED:
+      case ERROR_SHARING_VIOLATION: return {ReadStatus::AccessDenied, {}};
+      default: return {ReadStatus::Failed, {}};
+    }
+  }
+  return read_handle(h, max_bytes);
+}
+
 SharedRead read_shared(std::string_view path) {
-  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = open_for_reading(path);
   if (h == INVALID_HANDLE_VALUE) {
     const bool busy = GetLastError() == ERROR_SHARING_VIOLATION;
     return {busy ? SharedReadStatus::Busy : SharedReadStatus::Failed, {}};
   }
-  SharedRead r{SharedReadStatus::Ok, {}};
-  char buf[65536];
-  for (;;) {
-    DWORD n = 0;
-    if (!ReadFile(h, buf, sizeof buf, &n, nullptr)) {
-      CloseHandle(h);
-      return {SharedReadStatus::Failed, {}};
-    }
-    if (n == 0) break;
-    r.bytes.append(buf, n);
-  }
-  CloseHandle(h);
-  return r;
+  ReadResult r = read_handle(h, std::numeric_limits<std::size_t>::max());
+  if (r.status != ReadStatus::Ok) return {SharedReadStatus::Failed, {}};
+  return {SharedReadStatus::Ok, std::move(r.bytes)};
 }
 
 AppendStatus append(std::string_view path, std::string_view bytes) {
@@ -96,7 +116,10 @@ AppendStatus append(std::string_view path, std::string_view bytes) {
     }
   }
   const bool ok = write_fully(h, bytes);
-  return (CloseHandle(h) && ok) ? AppendStatus::Ok : AppendStatus::Failed;
+  const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+  if (!CloseHandle(h) && ok) return AppendStatus::Failed;
+  if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) return AppendStatus::NoSpace;
+  return ok ? AppendStatus::Ok : AppendStatus::Failed;
 }
 
 bool write_all(std::string_view path, std::string_view bytes) {

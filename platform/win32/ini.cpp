@@ -12,7 +12,9 @@ namespace pink::ini {
 
 std::string read(std::string_view path, std::string_view section, std::string_view key,
                  std::string_view fallback) {
-  const std::string p(path), s(section), k(key), d(fallback);
+  // Names are cut at a line break as a write cuts them, so that a read finds
+  // what the write wrote.
+  const std::string p(path), s(text::first_line(section)), k(text::first_line(key)), d(fallback);
   std::vector<char> buf(256);
   for (;;) {
     const DWORD n = ::GetPrivateProfileStringA(s.c_str(), k.c_str(), d.c_str(), buf.data(),
@@ -33,9 +35,9 @@ long read_int(std::string_view path, std::string_view section, std::string_view 
 
 bool write(std::string_view path, std::string_view section, std::string_view key,
            std::string_view value) {
-  const std::string p(path), s(section), k(key);
-  // A line break would end the value early and start lines of its own.
-  const std::string v(value.substr(0, value.find_first_of("\r\n")));
+  // A line break would end a name or the value early and start lines of its
+  // own (new keys, new sections): each is cut at its first one.
+  const std::string p(path), s(text::first_line(section)), k(text::first_line(key)), v(text::first_line(value));
   return ::WritePrivateProfileStringA(s.c_str(), k.c_str(), v.c_str(), p.c_str()) != FALSE;
 }
 

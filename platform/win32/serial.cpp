@@ -328,8 +328,10 @@ class Win32Port final : public Port {
     DWORD events = 0;
     if (::WaitCommEvent(h_.get(), &events, &ov)) return events;
     if (::GetLastError() != ERROR_IO_PENDING) {
+      // A device that is gone fails every wait at once: a caller waiting in
+      // a loop would spin. The wait is kept by looking at the queues instead.
       clear_errors();
-      return 0;
+      return poll_events(generation, start, timeout_ms);
     }
     DWORD n = 0;
     if (::WaitForSingleObject(wait_event_.get(), wait_time(timeout_ms)) != WAIT_OBJECT_0) {

@@ -215,7 +215,9 @@ std::unique_ptr<TrustAnchors> TrustAnchors::load(const std::string& path, std::s
     if (error_text) *error_text = "cannot read the trust anchors in " + path + ": " + why;
     return nullptr;
   };
-  const files::ReadResult file = files::read_all(path);
+  // A bundle of every public root is well under a megabyte.
+  constexpr std::uint64_t kMaxAnchorFileBytes = 16u * 1024u * 1024u;
+  const files::ReadResult file = files::read_all(path, kMaxAnchorFileBytes);
   if (file.status != files::ReadStatus::Ok) return fail("the file cannot be read");
   std::string why;
   auto der = rules::pem_certificates(file.bytes, &why);

@@ -89,7 +89,8 @@ std::string load(const pink::msgsend::Options& o, std::vector<Fields>& messages)
   if (o.batch.empty()) {
     messages = {o.message};
   } else {
-    const auto file = pink::files::read_all(o.batch);
+    constexpr std::uint64_t kMaxBatchFileBytes = 64u * 1024u * 1024u;
+    const auto file = pink::files::read_all(o.batch, kMaxBatchFileBytes);
     if (file.status != pink::files::ReadStatus::Ok) return "cannot read the batch file " + o.batch;
     auto parsed = pink::msgsend::parse_batch(file.bytes, o.message, error);
     if (!parsed) return o.batch + ": " + error;

@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
 
   pink::paysim::Script& script = options->script;
   if (!options->response_file.empty()) {
-    const auto file = pink::files::read_all(options->response_file);
+    constexpr std::uint64_t kMaxResponseFileBytes = 1024u * 1024u;  // a response is one record
+    const auto file = pink::files::read_all(options->response_file, kMaxResponseFileBytes);
     if (file.status != pink::files::ReadStatus::Ok) {
       pink::console::err("paysim: cannot read the response file " + options->response_file + "\n");
       return 2;

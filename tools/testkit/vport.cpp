@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 namespace pink::testkit {
@@ -152,7 +153,38 @@ std::size_t VirtualPort::pending() {
   return static_cast<std::size_t>(n);
 }
 
+void VirtualPort::unplug() {
+  if (slave_ >= 0) ::close(slave_);
+  if (master_ >= 0) ::close(master_);
+  slave_ = master_ = -1;
+  // The pseudo-terminal's number is free now and the next pair made on this
+  // machine (by any process) may take it: the port's name must lead nowhere.
+  env_.reset();
+  env_ = std::make_unique<ScopedEnv>("PINK_COM" + std::to_string(com_), "/dev/pts/unplugged-COM" + std::to_string(com_));
+}
+
+void VirtualPort::hold_output(bool hold) {
+  if (slave_ >= 0) ::tcflow(slave_, hold ? TCOOFF : TCOON);
+}
+
+bool VirtualPort::opened_by_another_process() const {
+  namespace fs = std::filesystem;
+  const std::string self = std::to_string(::getpid());
+  std::error_code ec;
+  for (const auto& proc : fs::directory_iterator("/proc", ec)) {
+    const std::string pid = proc.path().filename().string();
+    if (pid == self || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::error_code fd_ec;
+    for (const auto& fd : fs::directory_iterator(proc.path() / "fd", fd_ec)) {
+      std::error_code link_ec;
+      if (fs::read_symlink(fd.path(), link_ec) == slave_path_) return true;
+    }
+  }
+  return false;
+}
+
 void VirtualPort::write(std::string_view bytes) {
+  if (master_ < 0) return;
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);

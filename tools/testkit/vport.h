@@ -69,6 +69,20 @@ class VirtualPort {
   // Sends bytes to the program (blocks while the program's side is full).
   void write(std::string_view bytes);
 
+  // The device vanishes: both ends this object holds are closed, so the
+  // program's side of the line hangs up (reads give end of file or EIO,
+  // writes fail) and the port cannot be opened again ($PINK_COMn now names a
+  // path that never exists, in this process and programs it starts later).
+  // Reads on this object
+  // then give nothing and writes are dropped.
+  void unplug();
+  bool unplugged() const noexcept { return master_ < 0; }
+  // Holds back (or lets go) what the program sends, as a device that has
+  // stopped the line: the program's writes stay queued and do not complete.
+  void hold_output(bool hold);
+  // True while a process other than this one has the program's side open.
+  bool opened_by_another_process() const;
+
   // The slave's current line settings.
   termios slave_termios() const;
   LineView line() const;

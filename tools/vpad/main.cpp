@@ -43,7 +43,8 @@ int usage(const std::string& why) {
 // The signature's pen points: the sample, or a bitmap's ink traced.
 std::optional<Points> load_signature(const std::string& source, int top, std::string& error) {
   if (source == "sample") return pink::vpad::sample_signature();
-  const auto file = pink::files::read_all(source);
+  constexpr std::uint64_t kMaxSignatureFileBytes = 16u * 1024u * 1024u;  // a pad's picture is small
+  const auto file = pink::files::read_all(source, kMaxSignatureFileBytes);
   if (file.status != pink::files::ReadStatus::Ok) {
     error = "cannot read the signature bitmap " + source;
     return std::nullopt;

@@ -14,6 +14,8 @@
 namespace pink {
 namespace {
 
+constexpr std::uint64_t kAnySize = 1u << 30;
+
 using wintest::work_folder;
 
 TEST(Ini, TheSystemReadsWhatTheLinuxRulesReadFromTheSameFile) {
@@ -60,7 +62,7 @@ TEST(Ini, WritesCreateFileSectionAndKeyAndKeepValuesOnOneLine) {
   EXPECT_EQ(ini::read(path, "s", "k"), "v");
   EXPECT_EQ(ini::read(path, "evil", "x", "none"), "none");
   ASSERT_TRUE(ini::write(path, "\xC6\xF7\xC6\xAE", "\xC6\xC4\xC0\xCF", "\xB0\xA1\xB3\xAA"));
-  const auto text = files::read_all(path);
+  const auto text = files::read_all(path, kAnySize);
   ASSERT_EQ(text.status, files::ReadStatus::Ok);
   // The file the system wrote reads the same by the Linux rules.
   EXPECT_EQ(ini::text::lookup(text.bytes, "comm_port", "PORT", ""), "2");
@@ -80,15 +82,15 @@ TEST(Files, AppendReadAndLookUpByCp949Name) {
   EXPECT_FALSE(files::make_folder(dir + "\\a\\b"));
   EXPECT_EQ(files::append(dir + "\\zorlog\\ZorVB.log", "one\r\n"), files::AppendStatus::Ok);
   EXPECT_EQ(files::append(dir + "\\zorlog\\ZorVB.log", "two\r\n"), files::AppendStatus::Ok);
-  EXPECT_EQ(files::read_all(dir + "\\zorlog\\ZorVB.log").bytes, "one\r\ntwo\r\n");
+  EXPECT_EQ(files::read_all(dir + "\\zorlog\\ZorVB.log", kAnySize).bytes, "one\r\ntwo\r\n");
 
   const std::string korean = dir + "\\\xBC\xAD\xB8\xED.bmp";  // "서명.bmp"
   ASSERT_TRUE(files::write_all(korean, std::string("BM\0\xff", 4)));
-  EXPECT_EQ(files::read_all(korean).bytes, std::string("BM\0\xff", 4));
+  EXPECT_EQ(files::read_all(korean, kAnySize).bytes, std::string("BM\0\xff", 4));
   EXPECT_EQ(files::lookup_name(korean), "\xBC\xAD\xB8\xED.bmp");
   EXPECT_EQ(files::lookup_name(dir + "\\zorsign.bmp"), std::nullopt);
-  EXPECT_EQ(files::read_all(dir + "\\absent.zor").status, files::ReadStatus::NotFound);
-  EXPECT_EQ(files::read_all(dir + "\\nowhere\\absent.zor").status, files::ReadStatus::PathNotFound);
+  EXPECT_EQ(files::read_all(dir + "\\absent.zor", kAnySize).status, files::ReadStatus::NotFound);
+  EXPECT_EQ(files::read_all(dir + "\\nowhere\\absent.zor", kAnySize).status, files::ReadStatus::PathNotFound);
   EXPECT_EQ(files::native_path(".\\zorlog\\ZorVB.log"), ".\\zorlog\\ZorVB.log");
   EXPECT_EQ(files::fixed_file("sign.bmp"), "c:\\sign.bmp");
 }
