@@ -63,8 +63,8 @@ class Kitfeed {
   void fail(const char* marker, const Failure& f) {
     try {
       mb_.put(kFloyd, "kit_process", marker);
-      mb_.put(kFloyd, "kit_state", "end");
       mb_.put(kFloyd, "kit_abc", "N");
+      mb_.put(kFloyd, "kit_state", "end");
       mb_.put(kFloyd, "kit_error", "syserror");
       mb_.put(kFloyd, "kit_text", f.description());
     } catch (const Failure& again) {
@@ -119,8 +119,10 @@ class Kitfeed {
     }
     file.close();
     marker("TM8");
-    mb_.put(kFloyd, "kit_state", "end");
+    // The request flag goes back before "end": a POS that sends its next job
+    // the moment it reads "end" must not have its "Y" overwritten.
     mb_.put(kFloyd, "kit_abc", "N");
+    mb_.put(kFloyd, "kit_state", "end");
     loop_.enable_timer(timer_, true);
   }
 
