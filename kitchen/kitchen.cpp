@@ -9,6 +9,7 @@
 #include "mailbox/jobfile.h"
 #include "mailbox/log.h"
 #include "mailbox/mailbox.h"
+#include "mailbox/models.h"
 #include "mailbox/output.h"
 #include "mailbox/portbusy.h"
 #include "platform/eventloop.h"
@@ -32,7 +33,9 @@ void print_serial(Job& job, mailbox::JobFile& file, const mailbox::JobHeader& h,
   job.marker("SP1");
   std::string settings = mailbox::serial_settings(job.mb, h.port);
   job.marker("SP2");
-  if (variant.model_d_forces_38400 && h.model == "D") settings = mailbox::kForcedSettings;
+  if (variant.honours_forced_speed && mailbox::model_profile(h.model).forces_38400) {
+    settings = mailbox::kForcedSettings;
+  }
   comm::CommControl port;
   mailbox::open_spooler_port(port, h.port, settings);
   job.marker("SP3");

@@ -13,7 +13,7 @@ using namespace std::string_view_literals;
 struct Signal {
   char code;
   std::string_view bytes;
-  bool kitfeed;  // also known to the resident serial-only printer
+  bool resident_serial;  // also known to the serial-only resident printer
 };
 
 inline constexpr std::array kSignals{
@@ -26,12 +26,26 @@ inline constexpr std::array kSignals{
     Signal{'B', "\x1B\x70\x30\x00\xFF"sv, false},  // pin 2, 0 ms on, 510 ms off
 };
 
-// Model "9" replaces the table with its own pulse for any signal but "N".
-inline constexpr auto kModel9Pulse = "\x1B\x70\x01\xFF\x10"sv;
+// A model with a pulse of its own (model profile own_end_pulse) sends it
+// instead of the table's bytes for any signal but "N".
+inline constexpr auto kModelPulse = "\x1B\x70\x01\xFF\x10"sv;
 
-enum class Dialect { Kitchen, Kitfeed };
+// What a kitchen program makes of the model profiles and the end signals:
+// the one-job spooler and the multi-port printer honour all of them, the
+// serial-only resident printer a part.
+struct Dialect {
+  bool korean_mode;      // the models' Korean double-byte mode
+  bool model_pulse;      // a model's own end pulse
+  bool all_signals;      // every signal of the table, not only the resident serial ones
+  bool resident_serial;  // the serial-only resident printer's NUL-token rule
+
+  static const Dialect Kitchen;
+  static const Dialect Kitfeed;
+};
+inline constexpr Dialect Dialect::Kitchen{true, true, true, false};
+inline constexpr Dialect Dialect::Kitfeed{false, false, false, true};
 
 // The bytes to send after the body; empty when nothing is sent.
-std::string_view end_signal(std::string_view signal, std::string_view model, Dialect dialect);
+std::string_view end_signal(std::string_view signal, std::string_view model, const Dialect& dialect);
 
 }  // namespace pink::kitchen

@@ -4,9 +4,19 @@
 
 namespace pink::mailbox {
 
-std::string_view line_end(std::string_view model) { return model == "7" ? kLf : kCrLf; }
+std::string_view line_end(const ModelProfile& model) { return model.lf_line_end ? kLf : kCrLf; }
 
-bool takes_null_token(std::string_view model) { return model == "7" || model == "A"; }
+bool takes_null_token(const ModelProfile& model, bool resident_serial) {
+  switch (model.null_token) {
+    case NullToken::Always:
+      return true;
+    case NullToken::NotResident:
+      return !resident_serial;
+    case NullToken::Never:
+      break;
+  }
+  return false;
+}
 
 std::string replace_null_token(std::string_view line) {
   std::string out;

@@ -12,6 +12,7 @@
 
 #include "mailbox/jobfile.h"
 #include "mailbox/log.h"
+#include "mailbox/models.h"
 #include "mailbox/mailbox.h"
 #include "mailbox/output.h"
 #include "mailbox/portbusy.h"
@@ -31,7 +32,8 @@ constexpr std::string_view kJobFile = "printer.zor";
 constexpr std::string_view kLogoFile = "pv_logo.bmp";
 
 void print_serial(mailbox::JobFile& job, const mailbox::JobHeader& h, mailbox::Mailbox& mb) {
-  const std::string settings = mailbox::serial_settings(mb, h.port, h.model == "D");
+  const std::string settings =
+      mailbox::serial_settings(mb, h.port, mailbox::model_profile(h.model).forces_38400);
   comm::CommControl port;
   mailbox::open_spooler_port(port, h.port, settings);
   mailbox::CommSink out(port);
@@ -40,7 +42,7 @@ void print_serial(mailbox::JobFile& job, const mailbox::JobHeader& h, mailbox::M
 }
 
 void print_parallel(mailbox::JobFile& job, const mailbox::JobHeader& h) {
-  if (h.model == "4" && h.option != "N") {
+  if (mailbox::model_profile(h.model).logo_file && h.option != "N") {
     mailbox::DeviceSink raw("LPT1:");
     const auto logo = files::read_all(files::native_path(kLogoFile));
     if (logo.status != files::ReadStatus::Ok) throw Failure(Err::FileNotFound);
