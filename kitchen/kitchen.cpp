@@ -2,10 +2,11 @@
 // step in "kit_process" so that the POS sees where a failed job stopped.
 #include "kitchen/kitchen.h"
 
-#include <cstdio>
 #include <string>
 
 #include "kitchen/body.h"
+#include "kitchen/keys.h"
+#include "mailbox/failpath.h"
 #include "mailbox/jobfile.h"
 #include "mailbox/log.h"
 #include "mailbox/mailbox.h"
@@ -23,9 +24,11 @@ namespace {
 
 using mailbox::kFloyd;
 
+constexpr std::string_view kProgram = "kitchen";
+
 struct Job {
   mailbox::Mailbox& mb;
-  void marker(std::string_view m) { mb.put(kFloyd, "kit_process", m); }
+  void marker(std::string_view m) { mb.put(kFloyd, keys::kProcess, m); }
 };
 
 void print_serial(Job& job, mailbox::JobFile& file, const mailbox::JobHeader& h,
@@ -74,12 +77,12 @@ int run_kitchen(const Variant& variant) {
   mailbox::StoreMailbox mb;
   Job job{mb};
   try {
-    mb.put(kFloyd, "kit_state", "start");
-    for (const char* key : {"kit_error", "kit_text", "kit_process", "kit_error_no"}) {
+    mb.put(kFloyd, keys::kState, keys::kStart);
+    for (const auto key : {keys::kError, keys::kText, keys::kProcess, keys::kErrorNo}) {
       mb.put(kFloyd, key, "");
     }
   } catch (const Failure& f) {
-    std::fprintf(stderr, "kitchen: %s\n", text::cp949_to_utf8(f.full_text()).c_str());
+    mailbox::report_on_console(kProgram, f);
     return 2;
   }
 
@@ -103,23 +106,18 @@ int run_kitchen(const Variant& variant) {
     job.marker("CM1");
     file.close();
     job.marker("CM2");
-    mb.put(kFloyd, "kit_state", "end");
+    mb.put(kFloyd, keys::kState, keys::kEnd);
     return 0;
   } catch (const std::exception& e) {
-    const auto* f = dynamic_cast<const Failure*>(&e);
-    const Failure failure =
-        f ? *f : Failure(Err::InternalError, describe(Err::InternalError), e.what());
-    try {
+    const Failure failure = mailbox::as_failure(e);
+    mailbox::report_failure(kProgram, failure, [&] {
       // A job whose header was never read holds no port flag.
       if (!port_field.empty()) mailbox::release_port(mb, port_field);
-      mb.put(kFloyd, "kit_state", "end");
-      mb.put(kFloyd, "kit_error", "syserror");
-      mb.put(kFloyd, "kit_text", failure.description());
-      mb.put(kFloyd, "kit_error_no", std::to_string(failure.number()));
-    } catch (const Failure& again) {
-      std::fprintf(stderr, "kitchen: %s\n", text::cp949_to_utf8(again.full_text()).c_str());
-    }
-    std::fprintf(stderr, "kitchen: %s\n", text::cp949_to_utf8(failure.full_text()).c_str());
+      mb.put(kFloyd, keys::kState, keys::kEnd);
+      mb.put(kFloyd, keys::kError, keys::kSysError);
+      mb.put(kFloyd, keys::kText, failure.description());
+      mb.put(kFloyd, keys::kErrorNo, std::to_string(failure.number()));
+    });
     return 1;
   }
 }
