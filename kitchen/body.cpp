@@ -1,25 +1,27 @@
 #include "kitchen/body.h"
 
 #include "mailbox/bodylines.h"
+#include "mailbox/models.h"
 #include "platform/clock.h"
 #include "platform/failure.h"
 
 namespace pink::kitchen {
 
-std::string_view end_signal(std::string_view signal, std::string_view model, Dialect dialect) {
+std::string_view end_signal(std::string_view signal, std::string_view model, const Dialect& dialect) {
   if (signal.size() != 1 || signal == "N") return {};
-  if (dialect == Dialect::Kitchen && model == "9") return kModel9Pulse;
+  if (dialect.model_pulse && mailbox::model_profile(model).own_end_pulse) return kModelPulse;
   for (const auto& s : kSignals) {
-    if (s.code == signal[0] && (dialect == Dialect::Kitchen || s.kitfeed)) return s.bytes;
+    if (s.code == signal[0] && (dialect.all_signals || s.resident_serial)) return s.bytes;
   }
   return {};
 }
 
-std::size_t send_body(mailbox::JobFile& job, std::string_view model, Dialect dialect,
+std::size_t send_body(mailbox::JobFile& job, std::string_view model, const Dialect& dialect,
                       mailbox::Sink& out, const EditFn& edit) {
-  const std::string_view end = mailbox::line_end(model);
-  const bool null_token =
-      dialect == Dialect::Kitchen ? mailbox::takes_null_token(model) : model == "7";
+  const mailbox::ModelProfile& m = mailbox::model_profile(model);
+  const std::string_view end = mailbox::line_end(m);
+  const bool null_token = mailbox::takes_null_token(m, dialect.resident_serial);
+  const bool korean = dialect.korean_mode && m.korean_mode;
   std::size_t sent = 0;
   auto send = [&](std::string_view bytes) {
     out.send(bytes);
@@ -27,9 +29,9 @@ std::size_t send_body(mailbox::JobFile& job, std::string_view model, Dialect dia
   };
   while (!job.at_end()) {
     const std::string line = job.next_line();
-    if (dialect == Dialect::Kitchen && model == "5") {
+    if (korean) {
       for (const auto& w : mailbox::korean_double_byte_writes(line)) send(w);
-    } else if (model == "8") {
+    } else if (m.edited) {
       send(edit(line));
     } else {
       std::string bytes = null_token ? mailbox::replace_null_token(line) : line;

@@ -15,11 +15,11 @@ namespace pink::kitchen {
 
 using EditFn = std::function<std::string(std::string_view line)>;
 
-// Sends every remaining body line: Korean double-byte mode for model "5"
-// (kitchen dialect only), edited lines for model "8", otherwise the line with
-// the NUL token applied ("7" and "A"; "7" only for the resident serial-only
-// printer) and the line end in one write. Returns the number of bytes sent.
-std::size_t send_body(mailbox::JobFile& job, std::string_view model, Dialect dialect,
+// Sends every remaining body line as the model profile says: Korean
+// double-byte mode (where the dialect honours it), edited lines, otherwise
+// the line with the NUL token applied where the model takes it and the line
+// end in one write. Returns the number of bytes sent.
+std::size_t send_body(mailbox::JobFile& job, std::string_view model, const Dialect& dialect,
                       mailbox::Sink& out, const EditFn& edit);
 
 // How long the output of `bytes_sent` bytes may take to drain: twice their

@@ -2,13 +2,15 @@
 // step in "kit_process" so that the POS sees where a failed job stopped.
 #include "kitchen/kitchen.h"
 
-#include <cstdio>
 #include <string>
 
 #include "kitchen/body.h"
+#include "kitchen/keys.h"
+#include "mailbox/failpath.h"
 #include "mailbox/jobfile.h"
 #include "mailbox/log.h"
 #include "mailbox/mailbox.h"
+#include "mailbox/models.h"
 #include "mailbox/output.h"
 #include "mailbox/portbusy.h"
 #include "platform/eventloop.h"
@@ -22,9 +24,11 @@ namespace {
 
 using mailbox::kFloyd;
 
+constexpr std::string_view kProgram = "kitchen";
+
 struct Job {
   mailbox::Mailbox& mb;
-  void marker(std::string_view m) { mb.put(kFloyd, "kit_process", m); }
+  void marker(std::string_view m) { mb.put(kFloyd, keys::kProcess, m); }
 };
 
 void print_serial(Job& job, mailbox::JobFile& file, const mailbox::JobHeader& h,
@@ -32,7 +36,9 @@ void print_serial(Job& job, mailbox::JobFile& file, const mailbox::JobHeader& h,
   job.marker("SP1");
   std::string settings = mailbox::serial_settings(job.mb, h.port);
   job.marker("SP2");
-  if (variant.model_d_forces_38400 && h.model == "D") settings = mailbox::kForcedSettings;
+  if (variant.honours_forced_speed && mailbox::model_profile(h.model).forces_38400) {
+    settings = mailbox::kForcedSettings;
+  }
   comm::CommControl port;
   mailbox::open_spooler_port(port, h.port, settings);
   job.marker("SP3");
@@ -71,12 +77,12 @@ int run_kitchen(const Variant& variant) {
   mailbox::StoreMailbox mb;
   Job job{mb};
   try {
-    mb.put(kFloyd, "kit_state", "start");
-    for (const char* key : {"kit_error", "kit_text", "kit_process", "kit_error_no"}) {
+    mb.put(kFloyd, keys::kState, keys::kStart);
+    for (const auto key : {keys::kError, keys::kText, keys::kProcess, keys::kErrorNo}) {
       mb.put(kFloyd, key, "");
     }
   } catch (const Failure& f) {
-    std::fprintf(stderr, "kitchen: %s\n", text::cp949_to_utf8(f.full_text()).c_str());
+    mailbox::report_on_console(kProgram, f);
     return 2;
   }
 
@@ -100,23 +106,18 @@ int run_kitchen(const Variant& variant) {
     job.marker("CM1");
     file.close();
     job.marker("CM2");
-    mb.put(kFloyd, "kit_state", "end");
+    mb.put(kFloyd, keys::kState, keys::kEnd);
     return 0;
   } catch (const std::exception& e) {
-    const auto* f = dynamic_cast<const Failure*>(&e);
-    const Failure failure =
-        f ? *f : Failure(Err::InternalError, describe(Err::InternalError), e.what());
-    try {
+    const Failure failure = mailbox::as_failure(e);
+    mailbox::report_failure(kProgram, failure, [&] {
       // A job whose header was never read holds no port flag.
       if (!port_field.empty()) mailbox::release_port(mb, port_field);
-      mb.put(kFloyd, "kit_state", "end");
-      mb.put(kFloyd, "kit_error", "syserror");
-      mb.put(kFloyd, "kit_text", failure.description());
-      mb.put(kFloyd, "kit_error_no", std::to_string(failure.number()));
-    } catch (const Failure& again) {
-      std::fprintf(stderr, "kitchen: %s\n", text::cp949_to_utf8(again.full_text()).c_str());
-    }
-    std::fprintf(stderr, "kitchen: %s\n", text::cp949_to_utf8(failure.full_text()).c_str());
+      mb.put(kFloyd, keys::kState, keys::kEnd);
+      mb.put(kFloyd, keys::kError, keys::kSysError);
+      mb.put(kFloyd, keys::kText, failure.description());
+      mb.put(kFloyd, keys::kErrorNo, std::to_string(failure.number()));
+    });
     return 1;
   }
 }

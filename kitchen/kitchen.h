@@ -7,7 +7,7 @@ namespace pink::kitchen {
 // The two builds of the one-job kitchen spooler.
 struct Variant {
   std::string_view job_file;  // "kitchen.zor" / "kitchenb.zor"
-  bool model_d_forces_38400;  // kitchen only
+  bool honours_forced_speed;  // a model profile's 38400 speed (kitchen only)
 };
 
 inline constexpr Variant kKitchen{"kitchen.zor", true};

@@ -6,20 +6,23 @@
 #include <string_view>
 #include <vector>
 
+#include "mailbox/models.h"
+
 namespace pink::mailbox {
 
 inline constexpr std::string_view kCrLf = "\r\n";
 inline constexpr std::string_view kLf = "\n";
 inline constexpr std::string_view kNullToken = "#NULL#";
 
-// Line end after a body line: LF alone for model "7", else CR LF.
-std::string_view line_end(std::string_view model);
+// Line end after a body line: LF alone where the model says so, else CR LF.
+std::string_view line_end(const ModelProfile& model);
 
 // Every "#NULL#" becomes one 0x00 byte.
 std::string replace_null_token(std::string_view line);
 
-// True for the models whose body lines take the NUL token ("7" and "A").
-bool takes_null_token(std::string_view model);
+// Whether the model's body lines take the NUL token; `resident_serial` for the
+// serial-only resident kitchen printer, which knows it on fewer models.
+bool takes_null_token(const ModelProfile& model, bool resident_serial = false);
 
 // Korean double-byte mode: the writes that send one body line, in order. A
 // single-byte character is one write; a double-byte character is four writes

@@ -19,6 +19,10 @@ std::uint64_t monotonic_ms();
 double seconds_since_midnight();
 void sleep_ms(std::uint32_t ms);
 
+// A wait without limit, wherever a platform piece takes a wait in
+// milliseconds (serial time-outs and events, device writes, sockets, TLS).
+inline constexpr std::uint32_t kWaitForever = 0xFFFFFFFFu;
+
 // "YYYY-MM-DD HH:MM:SS"
 std::string format_datetime(const LocalTime& t);
 

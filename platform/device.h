@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/clock.h"
+
 namespace pink::device {
 
 enum class Access { Write, ReadWrite };
@@ -28,7 +30,7 @@ class File {
   // number of bytes written, or -1 when the write call fails at once. A write
   // under way may run on for 1 ms per byte of a block of 512 bytes or more
   // beyond the window (a slow printer takes in a large block at all).
-  static constexpr std::uint32_t kForever = 0xFFFFFFFFu;
+  static constexpr std::uint32_t kForever = clock::kWaitForever;
   virtual long write(std::span<const std::uint8_t> bytes, std::uint32_t window_ms) = 0;
   long write(std::string_view bytes, std::uint32_t window_ms = kForever);
   // Discards what waits in either direction (devices that have queues).

@@ -21,6 +21,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/clock.h"
+
 namespace pink::serial {
 
 enum class Parity : std::uint8_t { None = 0, Odd = 1, Even = 2, Mark = 3, Space = 4 };
@@ -49,7 +51,7 @@ struct LineSettings {
 // read_interval = kMaxWait with both read totals 0: a read returns at once
 // with what is waiting. A write total of 0/0 means no total write time-out.
 struct Timeouts {
-  static constexpr std::uint32_t kMaxWait = 0xFFFFFFFFu;
+  static constexpr std::uint32_t kMaxWait = clock::kWaitForever;
   std::uint32_t read_interval = kMaxWait;
   std::uint32_t read_total_multiplier = 0;
   std::uint32_t read_total_constant = 0;

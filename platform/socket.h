@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/clock.h"
+
 namespace pink::net {
 
 // Starts the socket library (Windows: WSAStartup 2.2; elsewhere nothing).
@@ -96,7 +98,7 @@ std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port,
 class Listener {
  public:
   virtual ~Listener() = default;
-  // Waits up to `timeout_ms` (0xFFFFFFFF: forever) for a connection.
+  // Waits up to `timeout_ms` (clock::kWaitForever: no limit) for a connection.
   virtual std::unique_ptr<Socket> accept(std::uint32_t timeout_ms) = 0;
   virtual std::uint16_t port() const = 0;
 };

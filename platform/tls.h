@@ -29,11 +29,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/clock.h"
 #include "platform/socket.h"
 
 namespace pink::tls {
 
-constexpr std::uint32_t kForever = 0xFFFFFFFFu;
+constexpr std::uint32_t kForever = clock::kWaitForever;
 
 // One TLS session over a connected socket (client or server side). The
 // session owns the socket and closes it with itself.

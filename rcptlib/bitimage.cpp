@@ -84,22 +84,24 @@ constexpr int kWeightSum = 42;
 // A working value is always 0 ... 255, and its error (v - 255 when white,
 // v when black) and each share of it follow from the value alone; the
 // shares e * weight / 42, truncated toward zero, are looked up by value.
-using ShareTable = std::array<std::int16_t, 256>;
-
 constexpr int error_of(int v) { return v > kThreshold ? v - kWhite : v; }
 
-constexpr ShareTable share_table(int weight) {
-  ShareTable t{};
+// The four shares of one working value, side by side: the walk along a row
+// finds them all from one table address.
+struct ValueShares {
+  std::int16_t s1, s2, s4, s8;
+};
+
+constexpr std::array<ValueShares, 256> share_table() {
+  std::array<ValueShares, 256> t{};
   for (int v = 0; v < 256; ++v) {
-    t[static_cast<std::size_t>(v)] = static_cast<std::int16_t>(error_of(v) * weight / kWeightSum);
+    auto share = [e = error_of(v)](int weight) { return static_cast<std::int16_t>(e * weight / kWeightSum); };
+    t[static_cast<std::size_t>(v)] = {share(1), share(2), share(4), share(8)};
   }
   return t;
 }
 
-constexpr ShareTable kShare1 = share_table(1);
-constexpr ShareTable kShare2 = share_table(2);
-constexpr ShareTable kShare4 = share_table(4);
-constexpr ShareTable kShare8 = share_table(8);
+constexpr std::array<ValueShares, 256> kShares = share_table();
 
 // Adds a share to a working value and clamps to 0 ... 255. Used on the
 // chain along a row: a sum rarely leaves 0 ... 255, so one well-predicted
@@ -227,6 +229,76 @@ void fill_grey(const Bitmap& bmp, const Sizes& s, std::int32_t y, std::int16_t* 
   }
 }
 
+// The working values of three rows (rows y, y + 1, y + 2 by y mod 3), with
+// two spare zeros after column W' - 1 so that the walk along a row may read
+// two pixels ahead.
+constexpr std::size_t kEdge = 2;  // zero shares left of column 0 and right of W' - 1
+using WorkRow = std::array<std::int16_t, kMaxPlaneWidth + 2>;
+// The shares of the row being walked, column c at index c + kEdge, by weight.
+using ShareRow = std::array<std::int16_t, kMaxPlaneWidth + 2 * kEdge>;
+struct ShareRows {
+  ShareRow s1, s2, s4, s8;
+};
+
+// Along row `cur`. Pixel x + 1 has had the share 4 of pixel x - 1 and takes
+// the share 8 of pixel x; pixel x + 2 takes the share 4 of x. The two
+// pending values stay in registers: the row is one long chain of dependent
+// steps. The grey values of the row two ahead are made in the same loop,
+// where they cost next to nothing, and the row's dots go into the band.
+template <class Grey>
+inline void walk_row(const std::int16_t* cur, std::int16_t* ahead, const GreyRow& ahead_row,
+                     std::int32_t w, ShareRows& sh, std::uint8_t row_bit,
+                     std::array<std::uint8_t, kMaxPlaneWidth>& band) {
+  int value = cur[0];    // pixel x, all its shares in
+  int pending = cur[1];  // pixel x + 1, awaiting pixel x's share (W' >= 8)
+  for (std::int32_t x = 0; x < w; ++x) {
+    const auto v = static_cast<std::size_t>(value);
+    const auto k = static_cast<std::size_t>(x) + kEdge;
+    const ValueShares& share = kShares[v];
+    const std::int16_t s8 = share.s8, s4 = share.s4;
+    sh.s1[k] = share.s1;
+    sh.s2[k] = share.s2;
+    sh.s4[k] = s4;
+    sh.s8[k] = s8;
+    band[static_cast<std::size_t>(x)] |= value <= kThreshold ? row_bit : std::uint8_t{0};
+    // Beyond W' - 1 nothing is touched: the reads past the row fall on the
+    // spare zeros, and what is made of them is never used.
+    const int after = cur[x + 2];
+    value = add_clamped_along(pending, s8);
+    pending = add_clamped_along(after, s4);
+    const auto column = static_cast<std::size_t>(x);
+    ahead[x] =
+        static_cast<std::int16_t>(column < ahead_row.pixels ? Grey::at(ahead_row.bytes, column) : 0);
+  }
+}
+
+// Pixel X of a following row takes the shares of columns X - 2 ... X + 2 in
+// that order, each with its weight: 2 4 8 4 2 on the next row, 1 2 4 2 1 on
+// the row after it.
+inline void spread(WorkRow& row, std::int32_t w, const ShareRow& a, const ShareRow& b,
+                   const ShareRow& c) {
+  for (std::int32_t x = 0; x < w; ++x) {
+    const auto k = static_cast<std::size_t>(x);
+    std::int16_t t = row[k];
+    t = add_clamped16(t, a[k]);
+    t = add_clamped16(t, b[k + 1]);
+    t = add_clamped16(t, c[k + 2]);
+    t = add_clamped16(t, b[k + 3]);
+    t = add_clamped16(t, a[k + 4]);
+    row[k] = t;
+  }
+}
+
+// A band's dots as its byte in every column; the band starts empty again.
+inline void store_band(const Sizes& s, std::int32_t y, std::array<std::uint8_t, kMaxPlaneWidth>& band,
+                       std::span<std::uint8_t> raster) {
+  const auto k = static_cast<std::size_t>(s.bands - 1 - y / 8);
+  for (std::int32_t x = 0; x < s.width; ++x) {
+    raster[static_cast<std::size_t>(x) * s.bands + k] = band[static_cast<std::size_t>(x)];
+  }
+  band.fill(0);
+}
+
 // Converted path, other files: the grey plane dithered in stored order
 // (bottom row first, each row left to right); a black pixel at stored row y
 // prints at row H' - 1 - y, for stored rows d ... H - 1 and columns below W.
@@ -237,92 +309,26 @@ void fill_grey(const Bitmap& bmp, const Sizes& s, std::int32_t y, std::int16_t* 
 // pixel of row y + 1 or y + 2 hears from row y only, from left to right,
 // while row y is walked. Stored rows from H up feed no printed row and are
 // not worked.
-//
-// The walk along row y is one long chain of dependent steps; the grey values
-// of row y + 2 are made in the same loop, where they cost next to nothing.
 template <class Grey>
 void raster_dithered(const Bitmap& bmp, const Sizes& s, std::span<std::uint8_t> raster) {
-  constexpr std::size_t kEdge = 2;  // zero shares left of column 0 and right of W' - 1
-  // Working values of rows y, y + 1, y + 2 (by y mod 3); two spare zeros
-  // after column W' - 1 let the walk along a row read two pixels ahead.
-  std::array<std::array<std::int16_t, kMaxPlaneWidth + 2>, 3> work{};
-  std::array<std::int16_t, kMaxPlaneWidth + 2 * kEdge> sh1{}, sh2{}, sh4{}, sh8{};
+  std::array<WorkRow, 3> work{};
+  ShareRows sh{};
   std::array<std::uint8_t, kMaxPlaneWidth> band{};
+  auto row = [&work](std::int32_t y) -> WorkRow& { return work[static_cast<std::size_t>(y % 3)]; };
 
   const std::int32_t w = s.padded_width;
-  for (std::int32_t y = 0; y < 2; ++y)
-    fill_grey<Grey>(bmp, s, y, work[static_cast<std::size_t>(y)].data());
-
+  for (std::int32_t y = 0; y < 2; ++y) fill_grey<Grey>(bmp, s, y, row(y).data());
   for (std::int32_t y = 0; y < s.height; ++y) {
-    const std::int16_t* cur = work[static_cast<std::size_t>(y % 3)].data();
-    // Row y + 2 takes the place of row y - 1, which is done.
-    std::int16_t* ahead = work[static_cast<std::size_t>((y + 2) % 3)].data();
-    const GreyRow ahead_row = grey_row<Grey>(bmp, s, y + 2);
     // Stored row y is bit y mod 8 of the band byte: printed row H' - 1 - y,
     // and H' is a multiple of 8.
     const std::uint8_t row_bit =
         y >= s.top_padding ? static_cast<std::uint8_t>(1u << (y % 8)) : std::uint8_t{0};
-
-    // Along the row. Pixel x + 1 has had the share 4 of pixel x - 1 and
-    // takes the share 8 of pixel x; pixel x + 2 takes the share 4 of x.
-    // The two pending values stay in registers: the row is one long chain.
-    int value = cur[0];    // pixel x, all its shares in
-    int pending = cur[1];  // pixel x + 1, awaiting pixel x's share (W' >= 8)
-    for (std::int32_t x = 0; x < w; ++x) {
-      const auto v = static_cast<std::size_t>(value);
-      const auto k = static_cast<std::size_t>(x) + kEdge;
-      const std::int16_t s8 = kShare8[v], s4 = kShare4[v];
-      sh1[k] = kShare1[v];
-      sh2[k] = kShare2[v];
-      sh4[k] = s4;
-      sh8[k] = s8;
-      band[static_cast<std::size_t>(x)] |= value <= kThreshold ? row_bit : std::uint8_t{0};
-      // Beyond W' - 1 nothing is touched: the reads past the row fall on
-      // the spare zeros, and what is made of them is never used.
-      const int after = cur[x + 2];
-      value = add_clamped_along(pending, s8);
-      pending = add_clamped_along(after, s4);
-      const auto column = static_cast<std::size_t>(x);
-      ahead[x] = static_cast<std::int16_t>(
-          column < ahead_row.pixels ? Grey::at(ahead_row.bytes, column) : 0);
-    }
-
-    // Pixel X of the next rows takes the shares of columns X - 2 ... X + 2
-    // in that order; column c's share sits at index c + 2.
-    if (y + 1 < s.height) {
-      std::int16_t* next = work[static_cast<std::size_t>((y + 1) % 3)].data();
-      for (std::int32_t x = 0; x < w; ++x) {
-        const auto k = static_cast<std::size_t>(x);
-        std::int16_t t = next[x];
-        t = add_clamped16(t, sh2[k]);
-        t = add_clamped16(t, sh4[k + 1]);
-        t = add_clamped16(t, sh8[k + 2]);
-        t = add_clamped16(t, sh4[k + 3]);
-        t = add_clamped16(t, sh2[k + 4]);
-        next[x] = t;
-      }
-    }
-    if (y + 2 < s.height) {
-      std::int16_t* after = work[static_cast<std::size_t>((y + 2) % 3)].data();
-      for (std::int32_t x = 0; x < w; ++x) {
-        const auto k = static_cast<std::size_t>(x);
-        std::int16_t t = after[x];
-        t = add_clamped16(t, sh1[k]);
-        t = add_clamped16(t, sh2[k + 1]);
-        t = add_clamped16(t, sh4[k + 2]);
-        t = add_clamped16(t, sh2[k + 3]);
-        t = add_clamped16(t, sh1[k + 4]);
-        after[x] = t;
-      }
-    }
-
-    if (y % 8 == 7 || y == s.height - 1) {
-      const auto k = static_cast<std::size_t>(s.bands - 1 - y / 8);
-      for (std::int32_t x = 0; x < s.width; ++x) {
-        raster[static_cast<std::size_t>(x) * s.bands + k] = band[static_cast<std::size_t>(x)];
-      }
-      band.fill(0);
-    }
+    // Row y + 2 takes the place of row y - 1, which is done.
+    walk_row<Grey>(row(y).data(), row(y + 2).data(), grey_row<Grey>(bmp, s, y + 2), w, sh, row_bit,
+                   band);
+    if (y + 1 < s.height) spread(row(y + 1), w, sh.s2, sh.s4, sh.s8);
+    if (y + 2 < s.height) spread(row(y + 2), w, sh.s1, sh.s2, sh.s4);
+    if (y % 8 == 7 || y == s.height - 1) store_band(s, y, band, raster);
   }
 }
 

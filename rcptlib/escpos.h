@@ -1,25 +1,21 @@
-// Receipt printer control sequences used by rcptlib, as data. The library
-// sends strings unchanged (callers embed their own codes); the sequences here
-// are the ones it adds itself when it prints a bitmap as a downloaded bit
+// The parameters of the control sequences rcptlib adds itself, as data. The
+// library sends strings unchanged (callers embed their own codes); the
+// commands it adds are the ones that print a bitmap as a downloaded bit
 // image: define the image, print it at a size, set the justification.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
+#include "escpos/escpos.h"
+
 namespace pink::rcptlib::escpos {
 
-// GS * x y d1 ... dk: define a downloaded bit image of x * 8 dots across and
-// y * 8 dots down. The data are x * y * 8 bytes, column after column; in each
-// column the bytes run from the top band down, bit 7 the topmost dot of the
-// band, a set bit a printed dot. x and y are one byte each.
-inline constexpr std::array<std::uint8_t, 2> kDefineBitImage{0x1D, 0x2A};
-
-// GS / m: print the downloaded bit image in size mode m.
-inline constexpr std::array<std::uint8_t, 2> kPrintBitImage{0x1D, 0x2F};
-
-// ESC a n: justification of what follows.
-inline constexpr std::array<std::uint8_t, 2> kJustify{0x1B, 0x61};
+// The commands it adds (see escpos/escpos.h): define the image, print it,
+// justify.
+using pink::escpos::kDefineBitImage;
+using pink::escpos::kJustify;
+using pink::escpos::kPrintBitImage;
 
 // A caller's integer mapped to the parameter byte it selects.
 struct ParamByte {

@@ -3,6 +3,7 @@
 // failure.
 #include "mailbox/jobfile.h"
 #include "mailbox/mailbox.h"
+#include "mailbox/models.h"
 #include "mailbox/output.h"
 #include "platform/comm.h"
 #include "platform/files.h"
@@ -17,7 +18,8 @@ int run_enter() {
     const mailbox::JobHeader h = mailbox::parse_header(job.next_line());
     if (h.port != "P") {
       mailbox::StoreMailbox mb;
-      const std::string settings = mailbox::serial_settings(mb, h.port, h.model == "D");
+      const std::string settings =
+          mailbox::serial_settings(mb, h.port, mailbox::model_profile(h.model).forces_38400);
       comm::CommControl port;
       mailbox::open_spooler_port(port, h.port, settings);
       mailbox::CommSink out(port);

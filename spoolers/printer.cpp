@@ -7,11 +7,12 @@
 // failure's description into "prttw_text".
 #include "spoolers/printer.h"
 
-#include <cstdio>
 #include <optional>
 
+#include "mailbox/failpath.h"
 #include "mailbox/jobfile.h"
 #include "mailbox/log.h"
+#include "mailbox/models.h"
 #include "mailbox/mailbox.h"
 #include "mailbox/output.h"
 #include "mailbox/portbusy.h"
@@ -27,14 +28,26 @@ namespace {
 
 using mailbox::kFloyd;
 
+constexpr std::string_view kProgram = "printer";
 constexpr std::string_view kJobFile = "printer.zor";
+
+// The mailbox keys of the receipt spooler ("floyd" section) and their values.
+namespace keys {
+constexpr std::string_view kState = "prttw_state";
+constexpr std::string_view kError = "prttw_error";
+constexpr std::string_view kText = "prttw_text";
+constexpr std::string_view kStart = "start";
+constexpr std::string_view kEnd = "end";
+constexpr std::string_view kSysError = "syserror";
+}  // namespace keys
 constexpr std::string_view kLogoFile = "pv_logo.bmp";
 // Only the last rows of the logo file are printed (a 1-bit picture 448 dots
 // wide); a file far beyond that is no logo and is not read.
 constexpr std::uint64_t kMaxLogoFileBytes = 1024u * 1024u;
 
 void print_serial(mailbox::JobFile& job, const mailbox::JobHeader& h, mailbox::Mailbox& mb) {
-  const std::string settings = mailbox::serial_settings(mb, h.port, h.model == "D");
+  const std::string settings =
+      mailbox::serial_settings(mb, h.port, mailbox::model_profile(h.model).forces_38400);
   comm::CommControl port;
   mailbox::open_spooler_port(port, h.port, settings);
   mailbox::CommSink out(port);
@@ -43,7 +56,7 @@ void print_serial(mailbox::JobFile& job, const mailbox::JobHeader& h, mailbox::M
 }
 
 void print_parallel(mailbox::JobFile& job, const mailbox::JobHeader& h) {
-  if (h.model == "4" && h.option != "N") {
+  if (mailbox::model_profile(h.model).logo_file && h.option != "N") {
     mailbox::DeviceSink raw("LPT1:");
     const auto logo = files::read_all(files::native_path(kLogoFile), kMaxLogoFileBytes);
     if (logo.status != files::ReadStatus::Ok) throw Failure(Err::FileNotFound);
@@ -59,12 +72,12 @@ void print_parallel(mailbox::JobFile& job, const mailbox::JobHeader& h) {
 int run_printer() {
   mailbox::StoreMailbox mb;
   try {
-    mb.put(kFloyd, "prttw_state", "start");
-    mb.put(kFloyd, "prttw_error", "");
-    mb.put(kFloyd, "prttw_text", "");
+    mb.put(kFloyd, keys::kState, keys::kStart);
+    mb.put(kFloyd, keys::kError, "");
+    mb.put(kFloyd, keys::kText, "");
   } catch (const Failure& f) {
     // Without a mailbox there is nobody to report to but the console.
-    std::fprintf(stderr, "printer: %s\n", text::cp949_to_utf8(f.full_text()).c_str());
+    mailbox::report_on_console(kProgram, f);
     return 2;
   }
 
@@ -89,20 +102,14 @@ int run_printer() {
     job.close();
     return 0;
   } catch (const std::exception& e) {
-    const auto* f = dynamic_cast<const Failure*>(&e);
-    const Failure failure = f ? *f : Failure(Err::InternalError, describe(Err::InternalError), e.what());
-    try {
+    const Failure failure = mailbox::as_failure(e);
+    mailbox::report_failure(kProgram, failure, [&] {
       // A job whose header was never read holds no port flag.
       if (!port_field.empty()) mailbox::release_port(mb, port_field);
-      mb.put(kFloyd, "prttw_state", "end");
-      mb.put(kFloyd, "prttw_error", "syserror");
-      mb.put(kFloyd, "prttw_text", failure.description());
-    } catch (const Failure& again) {
-      std::fprintf(stderr, "printer: %s\n", text::cp949_to_utf8(again.full_text()).c_str());
-    }
-    if (!failure.full_text().empty()) {
-      std::fprintf(stderr, "printer: %s\n", text::cp949_to_utf8(failure.full_text()).c_str());
-    }
+      mb.put(kFloyd, keys::kState, keys::kEnd);
+      mb.put(kFloyd, keys::kError, keys::kSysError);
+      mb.put(kFloyd, keys::kText, failure.description());
+    });
     return 1;
   }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "mailbox/bodylines.h"
+#include "mailbox/models.h"
 #include "platform/failure.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -26,16 +27,20 @@ void send_option_logo(char option, Port port, Sink& out) {
 
 char option_char(const JobHeader& h) { return h.option.size() == 1 ? h.option[0] : '\0'; }
 
-void send_logo_word(const JobHeader& h, Port port, Sink& out) {
-  const std::string& m = h.model;
-  if (m == "4" || m == "8") return;
-  if (m == "7") {
-    out.send(codes::kLogoModel7);
-  } else if (m == "B") {
-    out.send(port == Port::Serial ? codes::kLogoModelBSerial : codes::kLogoModelBParallel);
-    out.send(codes::kLogoModelBPrint);
-  } else {
-    send_option_logo(option_char(h), port, out);
+void send_logo_word(const JobHeader& h, const mailbox::ModelProfile& m, Port port, Sink& out) {
+  switch (m.logo) {
+    case mailbox::LogoWord::None:
+      return;
+    case mailbox::LogoWord::Stored1:
+      out.send(codes::kLogoModel7);
+      return;
+    case mailbox::LogoWord::Selected:
+      out.send(port == Port::Serial ? codes::kLogoModelBSerial : codes::kLogoModelBParallel);
+      out.send(codes::kLogoModelBPrint);
+      return;
+    case mailbox::LogoWord::OptionLogo:
+      send_option_logo(option_char(h), port, out);
+      return;
   }
 }
 
@@ -50,24 +55,28 @@ void send_common_barcode(std::string_view kind, const std::string& data, Sink& o
   out.send(data + "\r\n");
 }
 
-void send_barcode(const JobHeader& h, Port port, const std::string& data, Sink& out) {
-  if (h.model == "4") {
-    if (port == Port::Serial) return;
-    for (auto w : codes::kBarcodeModel4Setup) out.send(w);
-    out.send(code128_values(data));
-    out.send(codes::kBarcodeModel4End);
-  } else if (h.model == "A") {
-    for (auto w : codes::kBarcodeModelASetup) out.send(w);
-    out.send(std::string(codes::kBarcodeModelA) + data);
-    out.send(codes::kBarcodeModelATail);
-  } else {
-    send_common_barcode(codes::kBarcodeCode39, data, out);
+void send_barcode(const mailbox::ModelProfile& m, Port port, const std::string& data, Sink& out) {
+  switch (m.barcode) {
+    case mailbox::BarcodeDialect::Code128Parallel:
+      if (port == Port::Serial) return;
+      for (auto w : codes::kBarcodeModel4Setup) out.send(w);
+      out.send(code128_values(data));
+      out.send(codes::kBarcodeModel4End);
+      return;
+    case mailbox::BarcodeDialect::LengthByte:
+      for (auto w : codes::kBarcodeModelASetup) out.send(w);
+      out.send(std::string(codes::kBarcodeModelA) + data);
+      out.send(codes::kBarcodeModelATail);
+      return;
+    case mailbox::BarcodeDialect::Common:
+      send_common_barcode(codes::kBarcodeCode39, data, out);
+      return;
   }
 }
 
 }  // namespace
 
-bool is_library_path(const JobHeader& h) { return h.model == "C"; }
+bool is_library_path(const JobHeader& h) { return mailbox::model_profile(h.model).library_path; }
 
 std::int32_t library_baud(std::string_view value) {
   const auto at = value.find(",n");
@@ -127,27 +136,28 @@ void print_library_path(JobFile& job, const JobHeader& h, mailbox::Mailbox& mb,
 }
 
 void print_body(JobFile& job, const JobHeader& h, Port port, Sink& out, const EditFn& edit) {
-  const std::string& m = h.model;
+  const mailbox::ModelProfile& m = mailbox::model_profile(h.model);
   const std::string_view end = mailbox::line_end(m);
+  const bool null_token = mailbox::takes_null_token(m);
   while (!job.at_end()) {
     const std::string line = job.next_line();
-    if (m == "5") {
+    if (m.korean_mode) {
       for (const auto& w : mailbox::korean_double_byte_writes(line)) out.send(w);
       continue;
     }
     if (line == kLogoWord) {
-      send_logo_word(h, port, out);
+      send_logo_word(h, m, port, out);
     } else if (line.empty() || line == kSignWord) {
       // nothing
     } else if (line == kBarcodeWord) {
-      send_barcode(h, port, job.next_line(), out);
+      send_barcode(m, port, job.next_line(), out);
     } else if (line == kBarcode2Word) {
       const std::string data = job.next_line();
-      if (m != "4" && m != "A") send_common_barcode(codes::kBarcodeEan13, data, out);
-    } else if (m == "8") {
+      if (m.second_barcode) send_common_barcode(codes::kBarcodeEan13, data, out);
+    } else if (m.edited) {
       out.send(edit(line));
     } else {
-      std::string bytes = mailbox::takes_null_token(m) ? mailbox::replace_null_token(line) : line;
+      std::string bytes = null_token ? mailbox::replace_null_token(line) : line;
       bytes += end;
       out.send(bytes);
     }
@@ -187,26 +197,27 @@ std::string code128_values(std::string_view data) {
 }
 
 void print_enter_body(JobFile& job, const JobHeader& h, Port port, Sink& out) {
-  const std::string& m = h.model;
+  const mailbox::ModelProfile& m = mailbox::model_profile(h.model);
+  const bool null_token = mailbox::takes_null_token(m);
   while (!job.at_end()) {
     const std::string line = job.next_line();
     if (line.compare(0, 5, "START") == 0) {
-      // The logo line: its text is not printed. Model "5" on the serial port
-      // and the parallel port take only the NV images.
+      // The logo line: its text is not printed. Korean-mode printers on the
+      // serial port and the parallel port take only the NV images.
       const char option = option_char(h);
       if (option == '1' || option == '2') {
         send_option_logo(option, Port::Parallel, out);
-      } else if (option == '5' && port == Port::Serial && m != "5") {
+      } else if (option == '5' && port == Port::Serial && !m.korean_mode) {
         send_option_logo(option, Port::Serial, out);
       }
       continue;
     }
-    if (m == "5") {
+    if (m.korean_mode) {
       for (const auto& w : mailbox::korean_double_byte_writes(line)) out.send(w);
       continue;
     }
-    std::string bytes = mailbox::takes_null_token(m) ? mailbox::replace_null_token(line) : line;
-    bytes += "\r\n";
+    std::string bytes = null_token ? mailbox::replace_null_token(line) : line;
+    bytes += mailbox::kCrLf;
     out.send(bytes);
   }
 }

@@ -1,19 +1,23 @@
-// Control sequences the receipt spoolers send to the receipt printers, per
-// model code and path, as the exact bytes that reach the printer.
+// How the receipt spoolers put the suite's ESC/POS sequences together, per
+// model dialect and path: which commands, in which order, as the writes made.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
+
+#include "escpos/escpos.h"
 
 namespace pink::spoolers::codes {
 
 using namespace std::string_view_literals;
+namespace e = escpos;
 
 // Stored logo ("LOGOPRT").
-inline constexpr auto kLogoModel7 = "\x1D\x2F\x00\x01"sv;        // GS / 0 1
-inline constexpr auto kLogoModelBSerial = "\x1F\x30\x03"sv;     // select logo 3
-inline constexpr auto kLogoModelBParallel = "\x1F\x30\x04"sv;   // select logo 4
-inline constexpr auto kLogoModelBPrint = "\x1D\x2F\x00"sv;      // GS / 0
+inline constexpr std::string_view kLogoModel7 = e::kPrintStoredLogo1;
+inline constexpr std::string_view kLogoModelBSerial = e::kSelectLogo3;
+inline constexpr std::string_view kLogoModelBParallel = e::kSelectLogo4;
+inline constexpr std::string_view kLogoModelBPrint = e::kPrintSelectedLogo;
 
 // Stored logo chosen by the option code, for the other models. Each entry is
 // the writes made, in order; the parallel port takes only the NV images.
@@ -24,54 +28,42 @@ struct OptionLogo {
 };
 
 inline constexpr std::array kOptionLogos{
-    OptionLogo{'1', {"\x1C\x70\x01\x00"sv, {}}, {"\x1C\x70\x01\x00"sv, {}}},  // FS p 1 0
-    OptionLogo{'2', {"\x1C\x70\x01\x03"sv, {}}, {"\x1C\x70\x01\x03"sv, {}}},  // FS p 1 3
-    OptionLogo{'5', {"\x1D\x47\x30"sv, {}}, {}},                             // GS G 0
-    OptionLogo{'6', {"\x1B\x61\x31"sv, "\x1C\x70\x02\x00"sv}, {}},            // centre, FS p 2 0
+    OptionLogo{'1', {e::kNvImage1, {}}, {e::kNvImage1, {}}},
+    OptionLogo{'2', {e::kNvImage1Quadruple, {}}, {e::kNvImage1Quadruple, {}}},
+    OptionLogo{'5', {e::kStoredLogo, {}}, {}},
+    OptionLogo{'6', {e::kCentre, e::kNvImage2}, {}},
 };
 
 // Bar codes ("BARPRT", "BARPRT2"), the common dialect: HRI font, height,
 // module width, centring, then GS k with the NUL-terminated data.
-inline constexpr std::array kBarcodeSetup{
-    "\x1D\x66\x01"sv,  // GS f 1: HRI font B
-    "\x1D\x68\x30"sv,  // GS h 48: height
-    "\x1D\x77\x02"sv,  // GS w 2: module width
-    "\x1B\x61\x31"sv,  // ESC a 1: centre
-};
-inline constexpr auto kBarcodeCode39 = "\x1D\x6B\x04"sv;  // GS k 4 (BARPRT)
-inline constexpr auto kBarcodeEan13 = "\x1D\x6B\x02"sv;   // GS k 2 (BARPRT2)
+inline constexpr std::array<std::string_view, 4> kBarcodeSetup{
+    e::kHriFontB, e::kBarcodeHeight48, e::kModuleWidth2, e::kCentre};
+inline constexpr std::string_view kBarcodeCode39 = e::kCode39;  // BARPRT
+inline constexpr std::string_view kBarcodeEan13 = e::kEan13;    // BARPRT2
 
 // Model "A": its own bar code dialect, data after a fixed length byte.
-inline constexpr std::array kBarcodeModelASetup{
-    "\x1B\x61\x01"sv,  // ESC a 1
-    "\x1D\x77\x02"sv,  // GS w 2
-    "\x1D\x68\x32"sv,  // GS h 50
-};
-inline constexpr auto kBarcodeModelA = "\x1D\x6B\x73\x0E"sv;
+inline constexpr std::array<std::string_view, 3> kBarcodeModelASetup{
+    e::kCentreBinary, e::kModuleWidth2, e::kBarcodeHeight50};
+inline constexpr std::string_view kBarcodeModelA = e::kLengthByteBarcode;
 inline constexpr auto kBarcodeModelATail = "  \r\n"sv;
 
 // Model "4" on the parallel port: Code 128 in code set B, each character's
 // value (code - 32) after the start-B value 104, ended by FF 0D.
-inline constexpr std::array kBarcodeModel4Setup{
-    "\x1D\x68\x50"sv,      // height
-    "\x1D\x77\x00\x01"sv,  // module width
-    "\x1D\x50\x01"sv,
-    "\x1D\x66\x00"sv,      // HRI font
-    "\x1D\x48\x02"sv,      // HRI below
-    "\x1D\x6B\x08\x68"sv,  // bar code 8, start B
-};
-inline constexpr auto kBarcodeModel4End = "\xFF\x0D\r\n"sv;
+inline constexpr std::array<std::string_view, 6> kBarcodeModel4Setup{
+    e::kBarcodeHeight80, e::kModuleWidth0Then1, e::kMotionUnits1,
+    e::kHriFontA,        e::kHriBelow,          e::kCode128SetB};
+inline constexpr std::string_view kBarcodeModel4End = e::kCode128End;
 
 // The library path's centring before a signature.
-inline constexpr auto kCentre = "\x1B\x61\x31"sv;
+inline constexpr std::string_view kCentre = e::kCentre;
 
 // Logo file rows on the parallel port (model "4"): the file's last 9,296
 // bytes as 166 rows of 56 bytes, last row first, sent as 576-dot rows.
-inline constexpr auto kLogoStart1 = "\x12\x7E\x64"sv;
-inline constexpr auto kLogoStart2 = "\x1B\x3D\x31"sv;
-inline constexpr auto kLogoStart3 = "\x12\x7A\x00\x48\x21"sv;
-inline constexpr auto kLogoRow = "\x1B\x56\x01\x00"sv;
-inline constexpr auto kLogoEnd = "\x12\x7A\x01\x00"sv;
+inline constexpr std::string_view kLogoStart1 = e::kLogoFileStart1;
+inline constexpr std::string_view kLogoStart2 = e::kLogoFileStart2;
+inline constexpr std::string_view kLogoStart3 = e::kLogoFileStart3;
+inline constexpr std::string_view kLogoRow = e::kLogoFileRow;
+inline constexpr std::string_view kLogoEnd = e::kLogoFileEnd;
 inline constexpr std::size_t kLogoRows = 166;
 inline constexpr std::size_t kLogoRowBytes = 56;
 inline constexpr std::size_t kLogoMargin = 8;  // blank bytes each side of a row

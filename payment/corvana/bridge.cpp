@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "payment/corvana/fields.h"
 #include "payment/corvana/message.h"
@@ -113,6 +114,19 @@ int Bridge::run(std::string_view command_line) {
 }
 
 int Bridge::steps(std::string_view command_line) {
+  const std::optional<Command> command = start_job(command_line);
+  if (!command) return 0;  // the library was stopped or started: nothing more
+  const std::string message = request_message_of();
+  send_request(*command, message);
+  const std::string response = await_response();
+  const FieldWalk fields = check_response(response);
+  finish_exchange(response, fields);
+  return 0;
+}
+
+// Steps 1 to 3: the state the POS left, the command line, the job letter.
+// "S" and "E" stop (and "S" starts again) the link library and end here.
+std::optional<Command> Bridge::start_job(std::string_view command_line) {
   step(1);
   if (mb_.get(kFloyd, kStateKey) != kStart) throw stop(Fault::StartState);
 
@@ -120,17 +134,21 @@ int Bridge::steps(std::string_view command_line) {
   mb_.put(kFloyd, kErrorKey, "");
   mb_.put(kFloyd, kStateKey, "");
   if (command_line.empty()) throw stop(Fault::NoCommandLine);
-  const Command command = parse_command(command_line);
+  Command command = parse_command(command_line);
 
   step(3);
   if (command.job == "S" || command.job == "E") {
     net_.stop_dll();
     if (command.job == "S") net_.start_dll();
     mb_.put(kFloyd, kStateKey, kEnd);
-    return 0;
+    return std::nullopt;
   }
   if (command.job != "C") throw stop(Fault::UnknownJob);
+  return command;
+}
 
+// Steps 4 and 5: the request text from the mailbox, framed with its checksum.
+std::string Bridge::request_message_of() {
   step(4);
   const std::string request = mb_.get(kFloyd, kTextKey);
   if (request.empty()) throw stop(Fault::NoRequest);
@@ -138,8 +156,11 @@ int Bridge::steps(std::string_view command_line) {
   step(5);
   const std::string_view covered = checksum_input(request);
   short_length(covered.size());
-  const std::string message = request_message(request, net_.make_arc(covered));
+  return request_message(request, net_.make_arc(covered));
+}
 
+// Steps 6 to 8: connect, wait for the network's ENQ, send the request.
+void Bridge::send_request(const Command& command, const std::string& message) {
   step(6);
   const std::int32_t connected = net_.server_connect(command.address, command.port);
   if (connected == -1) throw stop(Fault::ConnectSocket);
@@ -155,15 +176,21 @@ int Bridge::steps(std::string_view command_line) {
   short_length(message.size());
   n = net_.server_send_data(message);
   if (n < 1) throw stop(Fault::RequestSend, n);
+}
 
+// Steps 9 and 10: the network's answer, as text.
+std::string Bridge::await_response() {
   step(9);
   std::vector<std::uint8_t> answer;
-  n = receive(answer);
+  const std::int32_t n = receive(answer);
   if (n < 1) throw stop(Fault::RequestConfirm, n);
 
   step(10);
-  const std::string response = response_text(answer, n);
+  return response_text(answer, n);
+}
 
+// Steps 11 to 17: the answer checked part by part and its fields taken.
+FieldWalk Bridge::check_response(const std::string& response) {
   step(11);
   if (is_blank(response)) throw stop(Fault::ResponseEmpty);
   if (response == std::string(1, static_cast<char>(kNak))) throw stop(Fault::ResponseLost);
@@ -185,18 +212,23 @@ int Bridge::steps(std::string_view command_line) {
 
   step(16);
   const std::string_view data = data_area(response);
-  const FieldWalk fields = walk_fields(data, bits, *kind);
+  FieldWalk fields = walk_fields(data, bits, *kind);
 
   step(17);
   if (fields.taken != data) throw stop(Fault::CheckText);
+  return fields;
+}
 
+// Steps 18 to 23: ACK, the network's EOT, close, and the results written.
+void Bridge::finish_exchange(const std::string& response, const FieldWalk& fields) {
   step(18);
 
   step(21);
-  n = net_.server_send_data(std::string(1, static_cast<char>(kAck)));
+  std::int32_t n = net_.server_send_data(std::string(1, static_cast<char>(kAck)));
   if (n < 1) throw stop(Fault::FinalSend, n);
 
   step(22);
+  std::vector<std::uint8_t> block;
   n = receive(block);
   if (n < 1 || block[0] != kEot) throw stop(Fault::FinalReceive, n);
 
@@ -206,7 +238,6 @@ int Bridge::steps(std::string_view command_line) {
   mb_.put(kFloyd, kPowerKey, fields.normalised);
   mb_.put(kFloyd, kTextKey, response);
   mb_.put(kFloyd, kStateKey, kEnd);
-  return 0;
 }
 
 // Abandons an open link: EM to the network, then close. Failures here change

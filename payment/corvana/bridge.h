@@ -9,11 +9,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "mailbox/mailbox.h"
+#include "payment/corvana/fields.h"
+#include "payment/corvana/message.h"
 #include "payment/corvana/network.h"
 
 namespace pink::corvana {
@@ -71,6 +74,12 @@ class Bridge {
 
  private:
   int steps(std::string_view command_line);
+  std::optional<Command> start_job(std::string_view command_line);
+  std::string request_message_of();
+  void send_request(const Command& command, const std::string& message);
+  std::string await_response();
+  FieldWalk check_response(const std::string& response);
+  void finish_exchange(const std::string& response, const FieldWalk& fields);
   void step(int marker);
   std::int32_t receive(std::vector<std::uint8_t>& buffer);
   void drop_link() noexcept;

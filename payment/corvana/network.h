@@ -10,14 +10,16 @@
 #include <string>
 #include <string_view>
 
+#include "payment/control_bytes.h"
+
 namespace pink::corvana {
 
 // Control bytes of the network's exchange.
-inline constexpr std::uint8_t kEnq = 0x05;  // network: send your request now
-inline constexpr std::uint8_t kAck = 0x06;  // terminal: response received
-inline constexpr std::uint8_t kNak = 0x15;  // network: request refused
-inline constexpr std::uint8_t kEot = 0x04;  // network: exchange complete
-inline constexpr std::uint8_t kEm = 0x19;   // terminal: exchange abandoned
+using payment::kAck;
+using payment::kEm;
+using payment::kEnq;
+using payment::kEot;
+using payment::kNak;
 
 // The library receives at most this many bytes per call and stores a zero
 // byte behind them, so a receive buffer holds at least one byte more.

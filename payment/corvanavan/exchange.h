@@ -11,16 +11,17 @@
 #include <span>
 #include <string_view>
 
+#include "payment/control_bytes.h"
 #include "payment/corvanavan/transport.h"
 
 namespace pink::corvanavan {
 
-// Control bytes of the network exchange.
-inline constexpr std::uint8_t kEnq = 0x05;  // network: send your request now
-inline constexpr std::uint8_t kAck = 0x06;  // terminal: response received
-inline constexpr std::uint8_t kNak = 0x15;  // network: request refused
-inline constexpr std::uint8_t kEot = 0x04;  // network: exchange complete
-inline constexpr std::uint8_t kEm = 0x19;   // terminal: exchange abandoned
+// Control bytes of the network's exchange.
+using payment::kAck;
+using payment::kEm;
+using payment::kEnq;
+using payment::kEot;
+using payment::kNak;
 
 // Size of the receive block of the whole exchanges (and of the caller's
 // response buffer they write into).

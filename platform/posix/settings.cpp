@@ -33,6 +33,8 @@ constexpr int kBusyTimeoutMs = 10000;
 // after the busy handler gave up (or was not consulted, as when a WAL reader
 // meets a recovery in progress).
 constexpr auto kRetryFor = std::chrono::seconds(60);
+// Journal pages after which a write copies the journal into the database.
+constexpr int kCheckpointPages = 128;
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS settings ("
@@ -156,6 +158,14 @@ class Store {
       // spares a flush per write; a value written just before a power loss
       // may be lost, as with the registry's lazy flush.
       exec("PRAGMA synchronous=NORMAL");
+      // The store outlives the short programs that write it: a program that
+      // ends leaves the journal in place instead of copying it back into the
+      // database and deleting it, which costs two flushes at every exit and
+      // a flushed new journal at the next start. The copy is made by
+      // whichever write finds the journal past kCheckpointPages, which also
+      // bounds what the next process to open the store reads back.
+      ::sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+      ::sqlite3_wal_autocheckpoint(db_, kCheckpointPages);
       exec(kSchema);
       prepare(kGet, get_);
       prepare(kPut, put_);

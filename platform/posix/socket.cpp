@@ -20,7 +20,7 @@
 namespace pink::net {
 namespace {
 
-constexpr std::uint32_t kForever = 0xFFFFFFFFu;
+constexpr std::uint32_t kForever = clock::kWaitForever;
 
 std::uint64_t now_ms() {
   timespec ts{};

@@ -12,7 +12,7 @@
 namespace pink::net {
 namespace {
 
-constexpr std::uint32_t kForever = 0xFFFFFFFFu;
+constexpr std::uint32_t kForever = clock::kWaitForever;
 
 void set_error(std::string* error_text, const std::string& what, int err) {
   if (error_text) *error_text = what + ": Winsock error " + std::to_string(err);

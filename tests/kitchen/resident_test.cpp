@@ -2,6 +2,12 @@
 // and driven through the mailbox the way the POS drives them.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+#include <sstream>
+#include <thread>
+#include <utility>
+
 #include "tests/kitchen/kitchen_fixture.h"
 #include "tools/testkit/vport.h"
 
@@ -28,9 +34,7 @@ struct Resident : KitchenRun {
     set("floyd", "kit_state", "");
     job("kitchen.zor", lines);
     set("floyd", "kit_abc", "Y");
-    // The job is over when "end" is reported and the request flag is back to
-    // "N" (kitfeed writes the flag after the state; a request made before
-    // that would be overwritten).
+    // The job is over when "end" is reported and the request flag is back to "N".
     ASSERT_TRUE(testkit::wait_until(
         [&] {
           return (get("floyd", "kit_state") == "end" && get("floyd", "kit_abc") == "N") ||
@@ -40,6 +44,73 @@ struct Resident : KitchenRun {
         << "no end reported";
   }
 };
+
+// Waits without pausing, the way a POS that answers at once watches the mailbox.
+bool wait_at_once(const std::function<bool()>& check, std::uint32_t timeout_ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!check()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::yield();  // at once, but leaving the program its processor
+  }
+  return true;
+}
+
+// A POS that sends its next job the moment it reads "end": every job is
+// taken and printed, in order. Nothing the program writes after "end" may
+// touch the request flag, or a "Y" written in that moment is lost: between an
+// "end" and the next job's first marker the program writes the flag exactly
+// once (taking the next request).
+void answer_end_at_once(const std::string& program, int com, const std::string& header) {
+  constexpr int kJobs = 20;
+  Resident r;
+  testkit::VirtualPort port(com);
+  r.start(program);
+  // Generous bounds: only a job that never ends fails, not a loaded machine.
+  ASSERT_TRUE(testkit::wait_until([&] { return !r.writes_of("kit_text").empty(); }, 20000))
+      << program << " never started";
+  r.clear_trace();
+
+  for (int i = 0; i < kJobs; ++i) {
+    r.job("kitchen.zor", {header, "JOB " + std::to_string(i)});
+    r.set("floyd", "kit_state", "");
+    r.set("floyd", "kit_abc", "Y");
+    ASSERT_TRUE(wait_at_once(
+        [&] { return r.get("floyd", "kit_state") == "end" || !r.process->running(); }, 30000))
+        << program << ": job " << i << " never ended";
+    ASSERT_TRUE(r.process->running()) << r.process->err();
+    const std::string expected = "JOB " + std::to_string(i) + "\r\n";
+    ASSERT_EQ(port.read_exact(expected.size(), 10000), expected) << program << ": job " << i;
+  }
+  EXPECT_EQ(r.get("floyd", "kit_error"), "");
+
+  std::istringstream trace(r.work.read("trace.txt"));
+  std::vector<std::pair<std::string, std::string>> writes;  // floyd key, value
+  for (std::string line; std::getline(trace, line);) {
+    const auto t1 = line.find('\t');
+    const auto t2 = line.find('\t', t1 + 1);
+    if (line.substr(0, t1) == "floyd") writes.emplace_back(line.substr(t1 + 1, t2 - t1 - 1), line.substr(t2 + 1));
+  }
+  int ends = 0;
+  for (std::size_t i = 0; i < writes.size(); ++i) {
+    if (writes[i] != std::pair<std::string, std::string>{"kit_state", "end"}) continue;
+    ++ends;
+    int flag_writes = 0;
+    std::size_t j = i + 1;
+    for (; j < writes.size() && writes[j].first != "kit_process"; ++j) {
+      if (writes[j].first == "kit_abc") ++flag_writes;
+    }
+    if (j < writes.size()) {
+      EXPECT_EQ(flag_writes, 1) << program << ": after end number " << ends;
+    }
+  }
+  EXPECT_EQ(ends, kJobs);
+  EXPECT_EQ(r.process->terminate(5000), 0);
+}
+
+TEST(Resident, APosThatAnswersEndAtOnceLosesNoJob) {
+  answer_end_at_once("kitmux", 7, "7 N0XX");
+  answer_end_at_once("kitfeed", 8, "8N0XX");
+}
 
 TEST(Kitmux, OpensAPortOnceAndReportsEveryMarker) {
   Resident r;

@@ -14,15 +14,15 @@ std::string join(const std::vector<std::string>& writes) {
 }
 
 TEST(BodyLines, LineEndIsLfOnlyForModelSeven) {
-  EXPECT_EQ(line_end("7"), "\n");
-  for (const char* model : {"", "0", "4", "5", "8", "A", "C", "D", "a"}) {
-    EXPECT_EQ(line_end(model), "\r\n") << "model " << model;
+  EXPECT_EQ(line_end(model_profile("7")), "\n");
+  for (const char* model : {"", "0", "4", "5", "8", "A", "C", "D", "a", "77"}) {
+    EXPECT_EQ(line_end(model_profile(model)), "\r\n") << "model " << model;
   }
 }
 
 TEST(BodyLines, NullTokenBecomesOneZeroByte) {
   // Model 7: A, B, "#NULL#", C, D then the line end gives 41 42 00 43 44 0A.
-  std::string sent = replace_null_token("AB#NULL#CD") + std::string(line_end("7"));
+  std::string sent = replace_null_token("AB#NULL#CD") + std::string(line_end(model_profile("7")));
   EXPECT_EQ(sent, std::string("AB\0CD\n", 6));
 
   EXPECT_EQ(replace_null_token("#NULL##NULL#"), std::string("\0\0", 2));
@@ -31,10 +31,13 @@ TEST(BodyLines, NullTokenBecomesOneZeroByte) {
   EXPECT_EQ(replace_null_token("#null#"), "#null#");  // case counts
   EXPECT_EQ(replace_null_token(""), "");
 
-  EXPECT_TRUE(takes_null_token("7"));
-  EXPECT_TRUE(takes_null_token("A"));
-  EXPECT_FALSE(takes_null_token("a"));
-  EXPECT_FALSE(takes_null_token("5"));
+  EXPECT_TRUE(takes_null_token(model_profile("7")));
+  EXPECT_TRUE(takes_null_token(model_profile("A")));
+  EXPECT_FALSE(takes_null_token(model_profile("a")));
+  EXPECT_FALSE(takes_null_token(model_profile("5")));
+  // The serial-only resident kitchen printer knows it on model 7 alone.
+  EXPECT_TRUE(takes_null_token(model_profile("7"), true));
+  EXPECT_FALSE(takes_null_token(model_profile("A"), true));
 }
 
 TEST(BodyLines, KoreanDoubleByteModeWritesEachPieceApart) {

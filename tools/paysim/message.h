@@ -13,13 +13,16 @@
 #include <string_view>
 #include <vector>
 
+#include "payment/control_bytes.h"
+
 namespace pink::paysim {
 
-inline constexpr std::uint8_t kEnq = 0x05;
-inline constexpr std::uint8_t kAck = 0x06;
-inline constexpr std::uint8_t kNak = 0x15;
-inline constexpr std::uint8_t kEot = 0x04;
-inline constexpr std::uint8_t kEm = 0x19;
+// Control bytes of the network's exchange.
+using payment::kAck;
+using payment::kEm;
+using payment::kEnq;
+using payment::kEot;
+using payment::kNak;
 
 struct Field {
   int number;        // 1..64

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -138,18 +139,22 @@ int decode_status(int status) {
 }
 
 // Reads what is available on the two pipes within timeout_ms; closes a pipe
-// at its end (fd set to -1).
-void pump(int& out_fd, int& err_fd, std::string& out, std::string& err, int timeout_ms) {
-  pollfd fds[2];
+// at its end (fd set to -1). A readable `wake_fd` (the child's pidfd: it has
+// ended) also ends the wait, so that the caller reaps it at once.
+void pump(int& out_fd, int& err_fd, std::string& out, std::string& err, int timeout_ms,
+          int wake_fd = -1) {
+  pollfd fds[3];
   int n = 0;
   if (out_fd >= 0) fds[n++] = {out_fd, POLLIN, 0};
   if (err_fd >= 0) fds[n++] = {err_fd, POLLIN, 0};
+  const int pipes = n;
+  if (wake_fd >= 0) fds[n++] = {wake_fd, POLLIN, 0};
   if (n == 0) {
     if (timeout_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(timeout_ms));
     return;
   }
   if (::poll(fds, static_cast<nfds_t>(n), timeout_ms) <= 0) return;
-  for (int i = 0; i < n; ++i) {
+  for (int i = 0; i < pipes; ++i) {
     if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
     char buf[4096];
     ssize_t got = ::read(fds[i].fd, buf, sizeof buf);
@@ -163,6 +168,10 @@ void pump(int& out_fd, int& err_fd, std::string& out, std::string& err, int time
   }
 }
 
+// A descriptor that becomes readable when the process ends; -1 where the
+// kernel has none (the callers then look again every few milliseconds).
+int open_pidfd(int pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+
 std::uint64_t now_ms() {
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                         std::chrono::steady_clock::now().time_since_epoch())
@@ -174,12 +183,13 @@ std::uint64_t now_ms() {
 RunResult run(const std::string& program, const std::vector<std::string>& args,
               const RunOptions& options) {
   Spawned s = spawn(program, args, options);
+  const int pidfd = open_pidfd(s.pid);
   RunResult r;
   const std::uint64_t deadline = now_ms() + options.timeout_ms;
   int status = 0;
   bool done = false;
   while (!done) {
-    pump(s.out_fd, s.err_fd, r.out, r.err, 10);
+    pump(s.out_fd, s.err_fd, r.out, r.err, 10, pidfd);
     int w = ::waitpid(s.pid, &status, WNOHANG);
     if (w == s.pid) {
       done = true;
@@ -196,6 +206,7 @@ RunResult run(const std::string& program, const std::vector<std::string>& args,
   for (int i = 0; i < 50 && (s.out_fd >= 0 || s.err_fd >= 0); ++i) pump(s.out_fd, s.err_fd, r.out, r.err, 10);
   if (s.out_fd >= 0) ::close(s.out_fd);
   if (s.err_fd >= 0) ::close(s.err_fd);
+  if (pidfd >= 0) ::close(pidfd);
   r.exit_code = decode_status(status);
   return r;
 }
