@@ -131,15 +131,26 @@ int server_close(Transport& t, Link& link) {
   return 1;
 }
 
-int run_exchange(Transport& t, Link& link, const ExchangeRequest& r, ResponseSink& sink,
-                 TraceSink* trace, MonotonicClock now) {
-  Tracer log(trace);
-  const std::span<const char> ack = r.four_byte_controls ? std::span<const char>(kAck4) : kAck1;
-  const std::span<const char> em = r.four_byte_controls ? std::span<const char>(kEm4) : kEm1;
-  auto send = [&](std::span<const char> bytes) {
-    return t.send_data(link.ssl, bytes.data(), static_cast<int>(bytes.size()));
-  };
+namespace {
 
+// The terminal's control blocks for one exchange: one byte each, or four.
+struct Controls {
+  std::span<const char> ack;
+  std::span<const char> em;
+};
+
+Controls controls_of(const ExchangeRequest& r) {
+  if (r.four_byte_controls) return {kAck4, kEm4};
+  return {kAck1, kEm1};
+}
+
+int send_control(Transport& t, const Link& link, std::span<const char> bytes) {
+  return t.send_data(link.ssl, bytes.data(), static_cast<int>(bytes.size()));
+}
+
+// Connects and starts the session, with the trace line of each failure;
+// 1 when the exchange can begin.
+int open_exchange(Transport& t, Link& link, const ExchangeRequest& r, Tracer& log) {
   link = Link{};
   if (r.ip == nullptr) return kConnectFailed;
   log("#1 CON IP[%s] PORT[%d]", r.ip, r.port);
@@ -154,27 +165,76 @@ int run_exchange(Transport& t, Link& link, const ExchangeRequest& r, ResponseSin
     log("#3 SSL_STARTUP() error");
     return kSslFailed;
   }
+  return 1;
+}
 
+// Where one received block leaves the exchange.
+struct Step {
+  enum Kind { kGoOn, kEnded, kFailed } kind = kGoOn;
+  int value = 0;  // kEnded: the last response's length; kFailed: the failure code
+};
+
+// Answers one received block: the request again for ENQ, EM for NAK, the
+// end at EOT, ACK for a block long enough to be a response (kept in the
+// sink); shorter blocks are passed over.
+Step answer_block(Transport& t, const Link& link, const ExchangeRequest& r, const Controls& c,
+                  std::span<const char> block, ResponseSink& sink, int& last_length, Tracer& log) {
+  const auto first = static_cast<std::uint8_t>(block[0]);
+  const int n = static_cast<int>(block.size());
+  if (first == kEnq) {
+    const int sent = send_request(t, link, r.request, r.length);
+    if (sent < 0) {
+      log(request_send_failed_format().c_str(), sent);
+      return {Step::kFailed, kRequestSendFailed};
+    }
+    return {};
+  }
+  if (first == kNak) {
+    send_control(t, link, c.em);
+    log(nak_received_format().c_str(), n);
+    return {Step::kFailed, kNakReceived};
+  }
+  if (first == kEot) return {Step::kEnded, last_length};
+  if (n < kResponseThreshold) return {};
+
+  sink.response(block);
+  last_length = n;
+  const int sent = send_control(t, link, c.ack);
+  if (sent < 0) {
+    log(ack_send_failed_format().c_str(), sent);
+    return {Step::kFailed, kAckSendFailed};
+  }
+  return {};
+}
+
+}  // namespace
+
+int run_exchange(Transport& t, Link& link, const ExchangeRequest& r, ResponseSink& sink,
+                 TraceSink* trace, MonotonicClock now) {
+  Tracer log(trace);
+  if (const int opened = open_exchange(t, link, r, log); opened != 1) return opened;
+
+  const Controls controls = controls_of(r);
   if (now == nullptr) now = &clock::monotonic_ms;
   const std::uint64_t deadline = exchange_deadline(now, r.wait);
   int last_length = -1;
-  int code = 0;
+  Step step;
   ReceiveBlock block;
-  for (;;) {
+  while (step.kind == Step::kGoOn) {
     // Past the exchange's whole time the network has had its chance: the
     // terminal ends as when a wait expires.
     const int wait = pass_wait(now, deadline, r.wait);
     const int ready = wait < 0 ? 0 : t.select_timeout(link.sock, wait);
     if (ready <= 0) {
       log("#9 TIME-OUT nRet(%d) nTimeOut(%d)", ready, r.wait);
-      send(em);
-      code = kWaitExpired;
+      send_control(t, link, controls.em);
+      step = {Step::kFailed, kWaitExpired};
       break;
     }
     const int n = receive_into(t, link, block);
     if (n <= 0) {
       log("#8 SSL_RecvData() error nRet(%d)", n);
-      code = kReceiveFailed;
+      step = {Step::kFailed, kReceiveFailed};
       break;
     }
     if (n == 1) {
@@ -182,43 +242,13 @@ int run_exchange(Transport& t, Link& link, const ExchangeRequest& r, ResponseSin
     } else {
       log("#4 RCV [%d][%s]", n, block.data());
     }
-
-    const auto first = static_cast<std::uint8_t>(block[0]);
-    if (first == kEnq) {
-      // Asked (again) for the request.
-      const int sent = send_request(t, link, r.request, r.length);
-      if (sent < 0) {
-        log(request_send_failed_format().c_str(), sent);
-        code = kRequestSendFailed;
-        break;
-      }
-      continue;
-    }
-    if (first == kNak) {
-      send(em);
-      log(nak_received_format().c_str(), n);
-      code = kNakReceived;
-      break;
-    }
-    if (first == kEot) {
-      close_link(t, link);
-      return last_length;
-    }
-    if (n < kResponseThreshold) continue;  // too short to be a response
-
-    sink.response(std::span<const char>(block.data(), static_cast<std::size_t>(n)));
-    last_length = n;
-    const int sent = send(ack);
-    if (sent < 0) {
-      log(ack_send_failed_format().c_str(), sent);
-      code = kAckSendFailed;
-      break;
-    }
+    step = answer_block(t, link, r, controls, std::span<const char>(block.data(), static_cast<std::size_t>(n)),
+                        sink, last_length, log);
   }
 
   close_link(t, link);
-  sink.abandoned();
-  return code;
+  if (step.kind == Step::kFailed) sink.abandoned();
+  return step.value;
 }
 
 int run_plain_exchange(Transport& t, Link& link, const char* ip, int port, const char* request,
