@@ -103,6 +103,12 @@ def seeds_bitimage():
     out = {}
     for i, (name, data) in enumerate(bitmaps().items()):
         out[name] = bytes([i % 3, i % 4]) + data
+    # The edges of the work area: the widest and the tallest converted
+    # picture, and the widest monochrome one the header can count.
+    grey = b"".join(bytes([i, i, i, 0]) for i in range(256))
+    out["wide_500x2_8bpp.bmp"] = b"\1\1" + bmp(500, 2, 8, [bytes(x * 7 & 0xFF for x in range(500))] * 2, grey)
+    out["tall_1x650_8bpp.bmp"] = b"\1\1" + bmp(1, 650, 8, [bytes([y & 0xFF]) for y in range(650)], grey)
+    out["mono_2040x8.bmp"] = b"\0\2" + bmp(2040, 8, 1, [bytes([0x5A] * 255)] * 8, b"\0\0\0\0\xff\xff\xff\0")
     return out
 
 
