@@ -13,6 +13,7 @@
 
 #include "fuzz/check.h"
 #include "payment/corvanavan/exchange.h"
+#include "payment/corvanavan/tracelog.h"
 
 using namespace pink::corvanavan;
 
@@ -102,6 +103,18 @@ class RecordingSink final : public ResponseSink {
   BufferSink buffer_;
 };
 
+// The exchange's trace lines: each a formatted line that fits the trace's
+// message buffer.
+class CheckedTrace final : public TraceSink {
+ public:
+  void message(std::string_view text) override {
+    FUZZ_CHECK(!text.empty() && text.size() < trace::kMessageBufferSize);
+    FUZZ_CHECK(text.front() == '#');
+    ++lines;
+  }
+  int lines = 0;
+};
+
 void whole_exchange(FuzzedDataProvider& script, const std::string& request, bool four) {
   ScriptedTransport t(script);
   std::vector<char> buffer(kBlockSize, '\x55');
@@ -114,7 +127,8 @@ void whole_exchange(FuzzedDataProvider& script, const std::string& request, bool
   r.length = static_cast<int>(request.size());
   r.wait = 45;
   r.four_byte_controls = four;
-  const int code = run_exchange(t, link, r, sink);
+  CheckedTrace trace;
+  const int code = run_exchange(t, link, r, sink, script.ConsumeBool() ? &trace : nullptr);
 
   FUZZ_CHECK(code >= kWaitExpired && code != 0);
   FUZZ_CHECK(code < 0 || (code >= kResponseThreshold && code <= kBlockSize));

@@ -140,6 +140,8 @@ def seeds_corvana_response():
 
 def exchange(which, request, script_front, script_back):
     p = Provided().byte(which).string(request)
+    if which < 2:
+        p.byte(1)  # with a trace
     p.raw(script_front)
     for v in script_back:
         p.byte(v)
