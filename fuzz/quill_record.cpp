@@ -1,7 +1,8 @@
 // The quill record and the capture it rests on: any kept bytes, point image
 // and key give a record of the announced size and layout (digest text, key
 // field, 'Q', presence map, digest, the stored halves), whose presence map
-// counts the halves it says it stored; pen points never reach outside the
+// counts the halves it says it stored and whose digest is MD5 over the
+// kept bytes and the column image; pen points never reach outside the
 // image and set the pixels they say.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -73,9 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   md5.update(kept);
   md5.update(column_image(image));
   FUZZ_CHECK(hex_upper(md5.digest()) == r.digest_text);
-  // An empty image stores nothing; the record is the same every time.
+  // An empty image stores nothing.
   if (std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0; })) FUZZ_CHECK(r.stored_halves == 0);
-  const QuillRecord again = quill_record(kept, image, key);
-  FUZZ_CHECK(again.bytes == r.bytes && again.one_time_key == r.one_time_key);
   return 0;
 }
