@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fuzz/check.h"
+#include "platform/text.h"
 #include "signpad/stylpad_protocol.h"
 
 using namespace pink::signpad;
@@ -56,6 +57,33 @@ Reaction check_reaction(Session& s, const Bytes& f) {
   return r;
 }
 
+// The sign and PIN requests from any values: always the recipe's length,
+// every field its width, framed with length, ETX and LRC.
+void check_requests(FuzzedDataProvider& in) {
+  const std::string key = in.ConsumeRandomLengthString(20);
+  const std::string amount = in.ConsumeRandomLengthString(20);
+  const std::string pin_length = in.ConsumeRandomLengthString(24);
+  for (const Recipe* recipe : {&kSignRequest, &kPinRequest}) {
+    const Bytes f = build(*recipe, {key, amount, pin_length});
+    FUZZ_CHECK(f.size() == recipe->frame_bytes);
+    FUZZ_CHECK(f[0] == kStx && (std::size_t{f[1]} << 8 | f[2]) + 4 == f.size() && f[3] == recipe->command);
+    FUZZ_CHECK(f[f.size() - 2] == kEtx && lrc(std::span(f).first(f.size() - 1)) == f.back());
+  }
+  const int n = pin_length_value(pin_length);
+  FUZZ_CHECK(n >= 0);
+  const std::size_t width = in.ConsumeIntegralInRange<std::size_t>(0, 24);
+  const std::string fitted = fit(amount, width);
+  FUZZ_CHECK(fitted.size() == width);
+  // The text kept is whole characters of the value's start.
+  const std::size_t kept = fitted.find_last_not_of(' ') == std::string::npos ? 0 : fitted.find_last_not_of(' ') + 1;
+  FUZZ_CHECK(amount.compare(0, kept, fitted, 0, kept) == 0);
+  std::size_t at = 0;  // and never half a double-byte character
+  while (at < kept) at += pink::text::char_length_at(amount, at);
+  FUZZ_CHECK(at == kept);
+  const std::string name = image_name(amount);
+  FUZZ_CHECK(name == amount || name == amount + ".bmp");
+}
+
 std::vector<Bytes> recognise(std::span<const std::uint8_t> bytes, std::size_t cut, bool* inside_at_cut) {
   Recognizer r;
   std::vector<Bytes> frames;
@@ -69,6 +97,10 @@ std::vector<Bytes> recognise(std::span<const std::uint8_t> bytes, std::size_t cu
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
+  if (in.ConsumeIntegralInRange(0, 7) == 0) {
+    check_requests(in);
+    return 0;
+  }
   const Mode mode = in.ConsumeBool() ? Mode::Pin : Mode::Sign;
   const bool close = in.ConsumeBool();
   const std::uint8_t cut_seed = in.ConsumeIntegral<std::uint8_t>();
