@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 JOBS ?= 2
 
-.PHONY: all setup build win32 win64 asan test check wintest wintest-run demo bench install deb win32-zip clean
+.PHONY: all setup build win32 win64 asan test check wintest wintest-run demo bench install deb win32-zip fuzz fuzz-build clean
 
 all: build
 
@@ -31,11 +31,12 @@ asan: setup
 # builds, runs every Linux test under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs the Windows build under Wine where
 # Wine is installed (scripts/setup installs it).
-test: build win32 win64 asan
+test: build win32 win64 asan fuzz-build
 	scripts/check-exports
 	OBJDUMP=x86_64-w64-mingw32-objdump scripts/check-exports build/win64/bin
 	scripts/check-exports --self-test
 	ctest --preset linux-asan -j$(JOBS) -LE wintest
+	scripts/fuzz --smoke --no-build
 	@if command -v wine >/dev/null; then $(MAKE) --no-print-directory wintest-run; \
 	else echo "wintest: Wine is not installed; the Windows build was not run"; fi
 
@@ -46,6 +47,17 @@ wintest: win64 asan wintest-run
 wintest-run:
 	rm -rf build/wine
 	ctest --preset linux-asan -j$(JOBS) -L wintest
+
+# The fuzz targets (clang, libFuzzer, AddressSanitizer and UBSan).
+fuzz-build: setup
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j$(JOBS)
+
+# Every fuzz target for FUZZ_SECONDS seconds on a scratch copy of its seeds;
+# `make test` runs each for 2 seconds as a smoke check.
+FUZZ_SECONDS ?= 60
+fuzz: fuzz-build
+	scripts/fuzz --no-build --seconds $(FUZZ_SECONDS)
 
 # The Linux build's unit and integration tests under the sanitizers, without
 # the Windows build (wintest) and the fuzzers: the quick check before a commit.

@@ -19,6 +19,25 @@ else()
       -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(pink_flags INTERFACE -fsanitize=address,undefined)
   endif()
+  if(PINK_FUZZ)
+    # clang flags members and constants that only one OS's implementation
+    # (or only some build's tables) uses; gcc, the tree's gate, does not.
+    target_compile_options(pink_flags INTERFACE -Wno-unused-private-field
+      -Wno-unused-const-variable)
+  endif()
+  if(PINK_FUZZ AND PINK_FUZZ_COVERAGE)
+    # The fuzz targets' coverage build: source-based coverage of every
+    # library they link, no sanitizers (llvm-cov reads the profile).
+    target_compile_options(pink_flags INTERFACE -fsanitize=fuzzer-no-link
+      -fprofile-instr-generate -fcoverage-mapping)
+    target_link_options(pink_flags INTERFACE -fprofile-instr-generate)
+  elseif(PINK_FUZZ)
+    # Every library the fuzz targets link carries the fuzzer's edge
+    # counters and the sanitizers; fuzz/ links libFuzzer itself.
+    target_compile_options(pink_flags INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+      -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_link_options(pink_flags INTERFACE -fsanitize=address,undefined)
+  endif()
 endif()
 
 # pink_program(NAME SOURCES... [LIBS libs...]) - a program of the suite.

@@ -1,5 +1,6 @@
 #include "signpad/stylpad_protocol.h"
 
+#include <climits>
 #include <cstdio>
 
 #include "signpad/pad_keys.h"
@@ -100,7 +101,12 @@ int pin_length_value(std::string_view pin_length) {
   std::size_t i = 0;
   while (i < pin_length.size() && pin_length[i] == ' ') ++i;
   int n = 0;
-  for (; i < pin_length.size() && pin_length[i] >= '0' && pin_length[i] <= '9'; ++i) n = n * 10 + (pin_length[i] - '0');
+  for (; i < pin_length.size() && pin_length[i] >= '0' && pin_length[i] <= '9'; ++i) {
+    // More digits than an int holds read as the largest int, as the
+    // run-time's conversion saturates, instead of overflowing.
+    const int digit = pin_length[i] - '0';
+    n = n > (INT_MAX - digit) / 10 ? INT_MAX : n * 10 + digit;
+  }
   return n;
 }
 

@@ -154,7 +154,8 @@ Bytes build(const Recipe& recipe, const RequestValues& values);
 std::string sign_key_text();
 
 // The number the PIN-length characters give (leading blanks and digits, as
-// the C run-time reads a number; 0 when there are none).
+// the C run-time reads a number; 0 when there are none, the largest int when
+// the digits run beyond it).
 int pin_length_value(std::string_view pin_length);
 
 // cp949 text cut to `width` bytes without splitting a double-byte character,

@@ -9,6 +9,7 @@
 
 #include "signpad/stylpad_protocol.h"
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -138,6 +139,19 @@ TEST(StylpadFrames, FieldsAreCutWithoutSplittingACharacter) {
   EXPECT_EQ(pin_length_value(" 4"), 4);
   EXPECT_EQ(pin_length_value("1x"), 1);
   EXPECT_EQ(pin_length_value("x1"), 0);
+}
+
+TEST(StylpadFrames, PinLengthWithMoreDigitsThanAnIntHoldsReadsAsTheLargest) {
+  EXPECT_EQ(pin_length_value("2147483647"), INT_MAX);
+  EXPECT_EQ(pin_length_value("  99999999999999999999"), INT_MAX);
+  EXPECT_EQ(pin_length_value("2147483648x5"), INT_MAX);
+  EXPECT_EQ(pin_length_value("0000000000000000000005"), 5);
+  // Such a length asks for the long PIN and shows no length line; the frame
+  // keeps its size with the given characters cut to their field.
+  const Bytes f = build(kPinRequest, {"", "", "99999999999999999999"});
+  ASSERT_EQ(f.size(), 79u);
+  EXPECT_EQ(f[4], '1');
+  EXPECT_EQ(bytes_text(std::span(f).subspan(5, 18)), "99" + std::string(16, ' '));
 }
 
 // ACK to init, points, a cleared screen, more points and the signature data:
