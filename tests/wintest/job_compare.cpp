@@ -42,8 +42,8 @@ void collect_files(const testkit::TempDir& work, Outcome& o) {
   o.log = masked_log(work);
 }
 
-// The port's bytes: the program has ended, so all it sent is there already.
-std::string drain(testkit::VirtualPort& port) { return port.read_for(100, 20000); }
+// The port's bytes: everything the program sent before it ended.
+std::string drain(testkit::VirtualPort& port) { return port.read_sent(20000); }
 
 // "c:\sign.bmp" of the prefix, written for the scope and removed with the other name.
 class WindowsSignFile {

@@ -94,7 +94,7 @@ TEST(WindowsReceiptLibrary, ASignatureReceiptArrivesWholeTenTimesOver) {
     const auto r = call_linux("rcptlib", calls(dir.file("sign.bmp")));
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out, "OpenPort=0\nPrintString=0\nPrintBitmap=0\nPrintString=0\nPrintString=0\nClosePort=0\n");
-    expected = port.read_for(100, 20000);
+    expected = port.read_sent(20000);
   }
   ASSERT_GT(expected.size(), 1056u);
   EXPECT_EQ(expected.substr(0, 11), text::utf8_to_cp949("영수증 1234"));
@@ -104,7 +104,7 @@ TEST(WindowsReceiptLibrary, ASignatureReceiptArrivesWholeTenTimesOver) {
     const auto r = call_windows("rcptlib", calls(Wine::windows_path(dir.file("sign.bmp"))));
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out, "OpenPort=0\nPrintString=0\nPrintBitmap=0\nPrintString=0\nPrintString=0\nClosePort=0\n");
-    const std::string got = port.read_for(100, 20000);
+    const std::string got = port.read_sent(20000);
     EXPECT_EQ(got.size(), expected.size()) << "run " << run;
     EXPECT_TRUE(got == expected) << "run " << run << ": the bytes differ";
   }
@@ -132,13 +132,13 @@ TEST(WindowsDisplayLibraries, SameResultsAndBytesAsTheLinuxBuild) {
       const auto r = call_linux(c.library, c.calls);
       ASSERT_EQ(r.exit_code, 0) << r.err;
       linux_out = r.out;
-      linux_bytes = port.read_for(100, 10000);
+      linux_bytes = port.read_sent(20000);
     }
     testkit::WinePort port(c.com);
     const auto r = call_windows(c.library, c.calls);
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out, linux_out) << c.library;
-    const std::string bytes = port.read_for(100, 10000);
+    const std::string bytes = port.read_sent(20000);
     EXPECT_EQ(wintest::escaped(bytes), wintest::escaped(linux_bytes)) << c.library;
     EXPECT_FALSE(bytes.empty()) << c.library;
   }

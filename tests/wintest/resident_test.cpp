@@ -60,7 +60,7 @@ struct Side {
     const bool done = testkit::wait_until(
         [&] { return !side.running() || (side.get("kit_state") == "end" && side.get("kit_abc") == "N"); }, kJobMs);
     if (!done) return ::testing::AssertionFailure() << program << ": no end reported for " << lines[0];
-    s.printed.push_back(port.read_for(100, 10000));
+    s.printed.push_back(port.read_sent(20000));
   }
   return ::testing::AssertionSuccess();
 }

@@ -124,8 +124,16 @@ std::unique_ptr<testkit::Process> start(const std::string& program, const std::v
 }
 
 WindowsDisplay::WindowsDisplay(std::vector<std::string> programs)
-    : programs_(std::move(programs)), desktop_("pink-" + std::to_string(::getpid())) {
-  programs_.push_back("windowprobe.exe");
+    : programs_(std::move(programs)),
+      desktop_("pink-" + std::to_string(::getpid())),
+      probe_(probe_dir_.file("windowprobe-" + std::to_string(::getpid()) + ".exe")) {
+  // The probe's desktop is a per-program setting of the prefix: under the
+  // shared name, tests running at once would send each other's probes to
+  // their own desktops (on their own displays), and the first to end would
+  // take the setting away from the others. A copy under a name of this
+  // process's own has a setting of its own.
+  fs::copy_file(test_program("windowprobe.exe"), probe_);
+  programs_.push_back(fs::path(probe_).filename().string());
   Wine& wine = Wine::shared();
   wine.run("reg", {"add", kDesktopsKey, "/v", desktop_, "/d", "1024x768", "/f"});
   for (const auto& p : programs_) {
@@ -133,7 +141,7 @@ WindowsDisplay::WindowsDisplay(std::vector<std::string> programs)
     wine.run("reg", {"add", key, "/v", "Desktop", "/d", desktop_, "/f"});
   }
   for (int attempt = 0; attempt < 40; ++attempt) {
-    if (wine.run(test_program("windowprobe.exe"), {}, options()).exit_code == 0) return;
+    if (wine.run(probe_, {}, options()).exit_code == 0) return;
     clock::sleep_ms(250);
   }
   throw std::runtime_error("Windows programs get no window on display " + display_.name());

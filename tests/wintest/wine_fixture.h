@@ -63,6 +63,8 @@ class WindowsDisplay {
   testkit::VirtualDisplay display_;
   std::vector<std::string> programs_;
   std::string desktop_;
+  testkit::TempDir probe_dir_;
+  std::string probe_;  // windowprobe.exe under a name of this process's own
 };
 
 // LPTn of the prefix, a link to a file or device of this machine, for the scope.

@@ -64,6 +64,12 @@ class VirtualPort {
   std::string read_for(std::uint32_t quiet_ms, std::uint32_t max_ms);
   // Waits up to wait_ms for a first byte, then returns everything there is.
   std::string read_available(std::uint32_t wait_ms);
+  // Everything sent so far by programs that have done writing (one that
+  // ended, or said it finished a job), waiting up to max_ms. The terminal
+  // hands a program's bytes over to this side a little later, later still
+  // on a loaded machine, so a quiet moment proves nothing: a marker is
+  // written on the program's side and arrives after all of them.
+  std::string read_sent(std::uint32_t max_ms);
   // Bytes the program has sent that nobody has read yet.
   std::size_t pending();
   // Sends bytes to the program (blocks while the program's side is full).
