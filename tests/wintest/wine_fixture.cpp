@@ -164,7 +164,9 @@ testkit::RunOptions WindowsDisplay::options(testkit::RunOptions o) const {
 LptLink::LptLink(int n, const std::string& target)
     : name_("LPT" + std::to_string(n)), link_(Wine::shared().prefix() + "/dosdevices/lpt" + std::to_string(n)) {
   const auto r = Wine::shared().run("reg", {"add", kPortsKey, "/v", name_, "/d", target, "/f"});
-  if (r.exit_code != 0) throw std::runtime_error("cannot map " + name_ + ": " + r.err);
+  if (r.exit_code != 0) {
+    throw std::runtime_error("cannot map " + name_ + ": reg status " + std::to_string(r.exit_code) + " " + r.out + r.err);
+  }
   std::error_code ec;
   fs::remove(link_, ec);
   fs::create_symlink(target, link_, ec);

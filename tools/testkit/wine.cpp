@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::uint32_t kPrefixTimeoutMs = 180000;
 constexpr std::uint32_t kDefaultTimeoutMs = 30000;
+constexpr int kStartAttempts = 3;  // of a program Wine could not start
 constexpr const char* kPortsKey = "HKLM\\Software\\Wine\\Ports";
 
 std::string wine_command() {
@@ -57,6 +58,15 @@ std::string without_wine_notes(const std::string& err) {
     if (!note) out += line;
   }
   return out;
+}
+
+// Wine's launcher could not start the program at all: it ran nothing of
+// it. Seen on a loaded machine while the prefix's server session ends and
+// another begins (the server leaves as soon as its last program ends, so
+// tests running at once meet these moments often); a program that ran and
+// failed never says this.
+bool not_started(const RunResult& r) {
+  return r.exit_code != 0 && !r.timed_out && r.out.find("ShellExecuteEx failed") != std::string::npos;
 }
 
 }  // namespace
@@ -134,7 +144,11 @@ RunResult Wine::run(const std::string& program, const std::vector<std::string>& 
   wine_env(options, prefix_);
   std::vector<std::string> all{program};
   all.insert(all.end(), args.begin(), args.end());
-  RunResult r = testkit::run(wine_command(), all, options);
+  RunResult r;
+  for (int attempt = 1;; ++attempt) {
+    r = testkit::run(wine_command(), all, options);
+    if (attempt == kStartAttempts || !not_started(r)) break;
+  }
   r.err = without_wine_notes(r.err);
   return r;
 }
@@ -142,7 +156,9 @@ RunResult Wine::run(const std::string& program, const std::vector<std::string>& 
 void Wine::map_port(int n, const std::string& device) const {
   const std::string name = "COM" + std::to_string(n);
   const RunResult r = run("reg", {"add", kPortsKey, "/v", name, "/d", device, "/f"});
-  if (r.exit_code != 0) throw std::runtime_error("cannot map " + name + ": " + r.err);
+  if (r.exit_code != 0) {
+    throw std::runtime_error("cannot map " + name + ": reg status " + std::to_string(r.exit_code) + " " + r.out + r.err);
+  }
   // The running Wine server reads the registry at its start; the link is
   // what an open resolves now.
   const std::string link = prefix_ + "/dosdevices/com" + std::to_string(n);

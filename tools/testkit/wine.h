@@ -7,7 +7,8 @@
 // made, so a test never reaches real hardware; tests map the COM ports they
 // use to pseudo-terminals, through the prefix's registry
 // (HKLM\Software\Wine\Ports) and the device link Wine resolves at every open.
-// Every Wine call runs under a time limit.
+// Every Wine call runs under a time limit; one that Wine's launcher could not
+// start at all (it ran nothing of the program) is started again, twice at most.
 //
 //   if (!testkit::Wine::available(&why)) FAIL() << why;
 //   auto& wine = testkit::Wine::shared();
