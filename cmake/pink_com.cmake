@@ -98,7 +98,9 @@ function(pink_com_server name)
   set(def ${CMAKE_CURRENT_BINARY_DIR}/${name}_com.def)
   file(CONFIGURE OUTPUT ${def} CONTENT "${def_text}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${P_DEF})
-  pink_shared_library(${name} DEF ${def} SOURCES ${P_SOURCES} ${P_COM_SOURCES} LIBS ${P_LIBS} ${P_COM_LIBS} pink_com)
+  pink_shared_library(${name} DEF ${def}
+    SOURCES ${P_SOURCES} ${P_COM_SOURCES} ${PROJECT_SOURCE_DIR}/platform/win32/com/entry/module_entry.cpp
+    LIBS ${P_LIBS} ${P_COM_LIBS} pink_com)
   if(P_SUFFIX)
     set_target_properties(${name} PROPERTIES SUFFIX ${P_SUFFIX})
   endif()

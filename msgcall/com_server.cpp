@@ -3,11 +3,8 @@
 // with its dual interface IMSGCALLMSG, its event interface and the type
 // library MSGCALLLib in the module's resources. No threading model is
 // registered: the object lives in the process's main apartment.
-#include <cstdint>
-
 #include "msgcall/members.h"
 #include "msgcall/object.h"
-#include "platform/export.h"
 #include "platform/win32/com/server.h"
 
 namespace {
@@ -19,16 +16,4 @@ const pink::com::ServerSpec kServer{kClasses};
 
 }  // namespace
 
-PINK_EXPORT std::int32_t PINK_CALL DllGetClassObject(const void* clsid, const void* iid, void** out) {
-  return pink::com::get_class_object(kServer, clsid, iid, out);
-}
-
-PINK_EXPORT std::int32_t PINK_CALL DllCanUnloadNow() { return pink::com::can_unload_now(); }
-
-PINK_EXPORT std::int32_t PINK_CALL DllRegisterServer() { return pink::com::register_server(kServer); }
-
-PINK_EXPORT std::int32_t PINK_CALL DllUnregisterServer() { return pink::com::unregister_server(kServer); }
-
-PINK_EXPORT std::int32_t PINK_CALL DllInstall(std::int32_t install, const wchar_t* command_line) {
-  return pink::com::install(kServer, install, command_line);
-}
+const pink::com::ServerSpec& pink::com::module_server() { return kServer; }

@@ -3,9 +3,6 @@
 // _DQuillpad, its event interface _DQuillpadEvents and the type library
 // QUILLPADLib in the module's resources, and its property page
 // ("QUILLPAD.QuillpadPropPage.1"). Both classes live in the host's apartment.
-#include <cstdint>
-
-#include "platform/export.h"
 #include "platform/win32/com/control.h"
 #include "platform/win32/com/server.h"
 #include "signpad/quillpad_control.h"
@@ -31,16 +28,4 @@ const com::ServerSpec kServer{kClasses, kPages};
 
 }  // namespace
 
-PINK_EXPORT std::int32_t PINK_CALL DllGetClassObject(const void* clsid, const void* iid, void** out) {
-  return com::get_class_object(kServer, clsid, iid, out);
-}
-
-PINK_EXPORT std::int32_t PINK_CALL DllCanUnloadNow() { return com::can_unload_now(); }
-
-PINK_EXPORT std::int32_t PINK_CALL DllRegisterServer() { return com::register_server(kServer); }
-
-PINK_EXPORT std::int32_t PINK_CALL DllUnregisterServer() { return com::unregister_server(kServer); }
-
-PINK_EXPORT std::int32_t PINK_CALL DllInstall(std::int32_t install, const wchar_t* command_line) {
-  return com::install(kServer, install, command_line);
-}
+const pink::com::ServerSpec& pink::com::module_server() { return kServer; }

@@ -5,9 +5,6 @@
 // ("STYLPAD.StylPadPropPage.1"). Both classes live in the host's apartment.
 // processClock, signpadframWidth and signpadframHeight are saved with the
 // host's form (IPersistStreamInit, IPersistPropertyBag).
-#include <cstdint>
-
-#include "platform/export.h"
 #include "platform/win32/com/control.h"
 #include "platform/win32/com/server.h"
 #include "signpad/stylpad_control.h"
@@ -33,16 +30,4 @@ const com::ServerSpec kServer{kClasses, kPages};
 
 }  // namespace
 
-PINK_EXPORT std::int32_t PINK_CALL DllGetClassObject(const void* clsid, const void* iid, void** out) {
-  return com::get_class_object(kServer, clsid, iid, out);
-}
-
-PINK_EXPORT std::int32_t PINK_CALL DllCanUnloadNow() { return com::can_unload_now(); }
-
-PINK_EXPORT std::int32_t PINK_CALL DllRegisterServer() { return com::register_server(kServer); }
-
-PINK_EXPORT std::int32_t PINK_CALL DllUnregisterServer() { return com::unregister_server(kServer); }
-
-PINK_EXPORT std::int32_t PINK_CALL DllInstall(std::int32_t install, const wchar_t* command_line) {
-  return com::install(kServer, install, command_line);
-}
+const pink::com::ServerSpec& pink::com::module_server() { return kServer; }

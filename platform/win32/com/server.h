@@ -1,12 +1,14 @@
 // The COM in-process server of a module: what its exported entry points
 // (DllGetClassObject, DllCanUnloadNow, DllRegisterServer, DllUnregisterServer,
-// DllInstall) call, so that they stay one line each. No Windows header is
-// needed to use it; results are HRESULT values.
+// DllInstall) call. No Windows header is needed to use it; results are
+// HRESULT values. A module describes its server once, and the entry points
+// (platform/win32/com/entry, compiled into every module by pink_com_server)
+// serve it:
 //
 //   const com::ClassSpec kClasses[] = {
 //       {&msgcall::kClass, &msgcall::make_object, com::dual_slots<msgcall::kMembers>()}};
 //   const com::ServerSpec kServer{kClasses};
-//   PINK_EXPORT std::int32_t PINK_CALL DllRegisterServer() { return com::register_server(kServer); }
+//   const com::ServerSpec& com::module_server() { return kServer; }
 //
 // A module serves one automation class, described by its member table and
 // made by its `make` function, with the type library in the module's
@@ -83,6 +85,10 @@ std::int32_t unregister_server(const ServerSpec& server, Scope scope) noexcept;
 // install 0 unregisters) per user, "machine" or nothing per machine; any
 // other text is refused (E_INVALIDARG).
 std::int32_t install(const ServerSpec& server, std::int32_t install, const wchar_t* command_line) noexcept;
+
+// The server of this module, defined once by each server module; the
+// module's exported entry points serve it.
+const ServerSpec& module_server();
 
 // The registry entries of the server for a module file; what registration
 // writes below the classes key.
