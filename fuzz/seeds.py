@@ -186,6 +186,7 @@ def seeds_text():
         "utf8.txt": "결제 승인 – ₩12,000 ✓".encode("utf-8"),
         "user_rows.bin": b"\xc9\xa1\xfe\xfe abc \x80\x81\xff",
         "mixed.bin": "가나다".encode("cp949") + "가나다".encode("utf-8") + b"\xed\xa0\x80",
+        "tag_character.bin": b"\r\xf3\xa0\x80\x80",  # once dropped without a '?'
     }
 
 

@@ -144,6 +144,45 @@ std::size_t utf8_length_at(std::string_view s, std::size_t pos, std::size_t* bad
 
 constexpr char kQuestion[] = "?";
 
+// The C library's converters drop the Unicode tag characters (U+E0000 to
+// U+E007F) without a word, where every other character cp949 has no code
+// for becomes '?'. The text is converted in the pieces between them, each
+// of them giving its '?', so that no character vanishes unmarked.
+// `tag_at(i)` is the length in code units of a tag character at unit i, or 0.
+template <class Char, class TagAt, class Convert>
+std::string marking_tags(std::basic_string_view<Char> in, TagAt tag_at, Convert convert) {
+  std::string out;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < in.size();) {
+    const std::size_t tag = tag_at(in, i);
+    if (tag == 0) {
+      ++i;
+      continue;
+    }
+    if (i > start) out += convert(in.substr(start, i - start));
+    out += kQuestion;
+    i += tag;
+    start = i;
+  }
+  if (start == 0) return convert(in);
+  if (start < in.size()) out += convert(in.substr(start));
+  return out;
+}
+
+// F3 A0 80 80 .. F3 A0 81 BF
+std::size_t utf8_tag_at(std::string_view s, std::size_t i) {
+  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
+  return i + 3 < s.size() && at(0) == 0xF3 && at(1) == 0xA0 && (at(2) == 0x80 || at(2) == 0x81) &&
+                 at(3) >= 0x80 && at(3) <= 0xBF
+             ? 4
+             : 0;
+}
+
+// DB40 DC00 .. DB40 DC7F
+std::size_t utf16_tag_at(std::u16string_view s, std::size_t i) {
+  return i + 1 < s.size() && s[i] == 0xDB40 && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDC7F ? 2 : 0;
+}
+
 std::u16string to_u16(const std::string& bytes) {
   std::u16string out(bytes.size() / 2, u'\0');
   std::memcpy(out.data(), bytes.data(), out.size() * 2);
@@ -163,12 +202,14 @@ std::string cp949_to_utf8(std::string_view cp949) {
 
 std::string utf8_to_cp949(std::string_view utf8) {
   if (detail::is_ascii(utf8)) return std::string(utf8);
-  return convert(kUtf8ToCp949, utf8, utf8.size(), [](std::string_view in, std::size_t pos) {
-    std::size_t bad = 0;
-    const std::size_t n = utf8_length_at(in, pos, &bad);
-    // A well-formed character that cp949 has no code for, or an ill-formed
-    // sequence: one '?' either way.
-    return Substitute{n != 0 ? n : bad, {kQuestion, 1}};
+  return marking_tags(utf8, utf8_tag_at, [](std::string_view piece) {
+    return convert(kUtf8ToCp949, piece, piece.size(), [](std::string_view in, std::size_t pos) {
+      std::size_t bad = 0;
+      const std::size_t n = utf8_length_at(in, pos, &bad);
+      // A well-formed character that cp949 has no code for, or an ill-formed
+      // sequence: one '?' either way.
+      return Substitute{n != 0 ? n : bad, {kQuestion, 1}};
+    });
   });
 }
 
@@ -188,15 +229,17 @@ std::string utf16_to_cp949(std::u16string_view utf16) {
     for (std::size_t i = 0; i < utf16.size(); ++i) out[i] = static_cast<char>(utf16[i]);
     return out;
   }
-  const std::string_view bytes(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2);
-  return convert(kUtf16ToCp949, bytes, utf16.size() * 2, [utf16](std::string_view, std::size_t pos) {
-    // A surrogate pair without a cp949 code is one character, hence one '?';
-    // a lone surrogate is one '?' too.
-    const std::size_t unit = pos / 2;
-    const char16_t u = utf16[unit];
-    const bool pair = u >= 0xD800 && u <= 0xDBFF && unit + 1 < utf16.size() &&
-                      utf16[unit + 1] >= 0xDC00 && utf16[unit + 1] <= 0xDFFF;
-    return Substitute{pair ? 4u : 2u, {kQuestion, 1}};
+  return marking_tags(utf16, utf16_tag_at, [](std::u16string_view piece) {
+    const std::string_view bytes(reinterpret_cast<const char*>(piece.data()), piece.size() * 2);
+    return convert(kUtf16ToCp949, bytes, piece.size() * 2, [piece](std::string_view, std::size_t pos) {
+      // A surrogate pair without a cp949 code is one character, hence one '?';
+      // a lone surrogate is one '?' too.
+      const std::size_t unit = pos / 2;
+      const char16_t u = piece[unit];
+      const bool pair = u >= 0xD800 && u <= 0xDBFF && unit + 1 < piece.size() &&
+                        piece[unit + 1] >= 0xDC00 && piece[unit + 1] <= 0xDFFF;
+      return Substitute{pair ? 4u : 2u, {kQuestion, 1}};
+    });
   });
 }
 

@@ -74,6 +74,19 @@ TEST(Text, CharactersWithoutCp949CodeBecomeQuestionMarks) {
             "a?\xB0\xA1??");
 }
 
+TEST(Text, TagCharactersBecomeQuestionMarksAndDoNotVanish) {
+  // U+E0000, U+E0041 and U+E007F (the first, a tag letter and the last of
+  // the tag block), alone, between text and next to a Korean character; and
+  // U+E0080, just past the block.
+  EXPECT_EQ(utf8_to_cp949("\r\xF3\xA0\x80\x80"), "\r?");
+  EXPECT_EQ(utf8_to_cp949("\xF3\xA0\x81\x81"), "?");
+  EXPECT_EQ(utf8_to_cp949("a\xF3\xA0\x81\xBF" "b\xF3\xA0\x80\x80\xF3\xA0\x80\x80" + kPortErrorUtf8),
+            "a?b??" + kPortErrorCp949);
+  EXPECT_EQ(utf8_to_cp949("x\xF3\xA0\x82\x80y"), "x?y");
+  EXPECT_EQ(utf16_to_cp949(u"a\U000E0041b\U000E007F\uAC00"), "a?b?\xB0\xA1");
+  EXPECT_EQ(utf16_to_cp949(u"\U000E0000"), "?");
+}
+
 TEST(Text, CharacterBoundaries) {
   // A lead byte counts as one character with its trail byte, and alone when
   // no trail byte follows.
