@@ -12,12 +12,12 @@ std::string StoreMailbox::get(std::string_view section, std::string_view key) {
 }
 
 void StoreMailbox::put(std::string_view section, std::string_view key, std::string_view value) {
-  settings::put(kApplication, section, key, value);
   static const std::optional<std::string> trace = env::get("PINK_MAILBOX_TRACE");
   if (trace) {
     files::append(*trace, std::string(section) + "\t" + std::string(key) + "\t" +
                               std::string(value) + "\n");
   }
+  settings::put(kApplication, section, key, value);
 }
 
 std::string serial_settings(Mailbox& mb, std::string_view port_field, bool force_38400) {

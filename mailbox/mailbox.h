@@ -26,7 +26,10 @@ class Mailbox {
 // The mailbox in the settings store, application "pink". When the
 // environment names a trace file ($PINK_MAILBOX_TRACE), every write is also
 // appended to it as a line "section<TAB>key<TAB>value" (cp949), so that an
-// integrator can follow a program's progress markers one by one.
+// integrator can follow a program's progress markers one by one. The line is
+// written before the value is stored: whoever sees a value in the store
+// finds it in the trace too, and a write the store then refuses shows up
+// as the trace's last line.
 class StoreMailbox final : public Mailbox {
  public:
   std::string get(std::string_view section, std::string_view key) override;
