@@ -16,6 +16,7 @@
 #include "platform/socket.h"
 #include "platform/text.h"
 #include "tests/docs/doc_blocks.h"
+#include "tools/paysim/options.h"
 #include "tools/testkit/testkit.h"
 #include "tools/testkit/vport.h"
 
@@ -46,6 +47,8 @@ std::vector<docs::Example> all_examples() {
     if (e.path().extension() == ".md") pages.push_back(e.path());
   }
   std::sort(pages.begin(), pages.end());
+  // The README's walk-throughs are run as they stand too.
+  pages.insert(pages.begin(), fs::path(PINK_SOURCE_DIR) / "README.md");
   for (const auto& p : pages) {
     auto b = docs::fenced_blocks(p.filename().string(), read_file(p));
     blocks.insert(blocks.end(), b.begin(), b.end());
@@ -87,6 +90,7 @@ std::uint16_t free_short_port() {
   const unsigned seed = std::random_device{}();
   for (unsigned i = 0; i < 2000; ++i) {
     const auto port = static_cast<std::uint16_t>(20000 + (seed * 7919u + i * 31u) % 12000u);
+    if (port == paysim::kDefaultPort) continue;  // the README's walk-through listens there
     if (net::listen("127.0.0.1", port)) return port;  // closed again at once
   }
   ADD_FAILURE() << "no free port below 32768";

@@ -134,7 +134,12 @@ int main(int argc, char** argv) {
   server_options.port = options->port;
   auto server = pink::tls::listen(server_options, &error);
   if (!server) {
-    pink::console::err("paysim: " + pink::text::utf8_to_cp949(error) + "\n");
+    // A port already taken is the usual cause: say which, and how to choose another.
+    pink::console::err("paysim: cannot listen on " + options->host + ":" + std::to_string(options->port) +
+                       ": " + pink::text::utf8_to_cp949(error) +
+                       (options->port != 0 ? " (choose another port with --port N, or --port 0 for any free one)"
+                                           : "") +
+                       "\n");
     return 2;
   }
   line("listening on " + options->host + ":" + std::to_string(server->port()));
