@@ -26,13 +26,12 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  // Writes within `window_ms` (kForever: blocking until done); returns the
+  // Writes within `window_ms` (clock::kWaitForever: blocking until done); returns the
   // number of bytes written, or -1 when the write call fails at once. A write
   // under way may run on for 1 ms per byte of a block of 512 bytes or more
   // beyond the window (a slow printer takes in a large block at all).
-  static constexpr std::uint32_t kForever = clock::kWaitForever;
   virtual long write(std::span<const std::uint8_t> bytes, std::uint32_t window_ms) = 0;
-  long write(std::string_view bytes, std::uint32_t window_ms = kForever);
+  long write(std::string_view bytes, std::uint32_t window_ms = clock::kWaitForever);
   // Discards what waits in either direction (devices that have queues).
   virtual void purge() = 0;
 

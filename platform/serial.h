@@ -48,11 +48,10 @@ struct LineSettings {
 };
 
 // Time-outs in milliseconds with the meaning of the Windows comm time-outs.
-// read_interval = kMaxWait with both read totals 0: a read returns at once
+// read_interval = clock::kWaitForever with both read totals 0: a read returns at once
 // with what is waiting. A write total of 0/0 means no total write time-out.
 struct Timeouts {
-  static constexpr std::uint32_t kMaxWait = clock::kWaitForever;
-  std::uint32_t read_interval = kMaxWait;
+  std::uint32_t read_interval = clock::kWaitForever;
   std::uint32_t read_total_multiplier = 0;
   std::uint32_t read_total_constant = 0;
   std::uint32_t write_total_multiplier = 0;
@@ -116,7 +115,7 @@ class Port {
   virtual bool purge(unsigned flags) = 0;
 
   // Writes `bytes` and waits for completion for at most `wait_ms` milliseconds
-  // (kMaxWait: as long as the write time-outs allow; with no write time-out,
+  // (clock::kWaitForever: as long as the write time-outs allow; with no write time-out,
   // until done). A timed-out write is left incomplete; purge to abort it.
   virtual WriteResult write(std::span<const std::uint8_t> bytes, std::uint32_t wait_ms) = 0;
   WriteResult write(std::string_view bytes, std::uint32_t wait_ms);
@@ -132,7 +131,7 @@ class Port {
   // Event mask; changing it ends a wait_event() in progress on another thread.
   virtual bool set_event_mask(std::uint32_t mask) = 0;
   virtual std::uint32_t event_mask() const = 0;
-  // Waits up to `timeout_ms` (kMaxWait: without limit) for one of the events
+  // Waits up to `timeout_ms` (clock::kWaitForever: without limit) for one of the events
   // of the mask. Returns the events that occurred, 0 on time-out or when the
   // mask was changed meanwhile.
   virtual std::uint32_t wait_event(std::uint32_t timeout_ms) = 0;

@@ -34,8 +34,6 @@
 
 namespace pink::tls {
 
-constexpr std::uint32_t kForever = clock::kWaitForever;
-
 // One TLS session over a connected socket (client or server side). The
 // session owns the socket and closes it with itself.
 class Session {
@@ -52,7 +50,7 @@ class Session {
   // arrived it waits up to the receive time-out. >0 the count, 0 the peer
   // ended the session (close_notify or a plain close), -1 failure or time-out.
   virtual long recv(std::span<std::uint8_t> out) = 0;
-  // Waits up to `timeout_ms` (kForever: no limit) until recv has something
+  // Waits up to `timeout_ms` (clock::kWaitForever: no limit) until recv has something
   // to report: 1 application data is buffered inside the TLS layer or has
   // arrived, or the peer has closed; 0 the wait expired; -1 the session
   // failed. TLS records that carry no application data (session tickets,

@@ -262,7 +262,7 @@ long Printer::write_serial(std::span<const std::uint8_t> bytes) {
 long Printer::write_plain(std::span<const std::uint8_t> bytes) {
   if (!plain_->open || !plain_->file) return 0;
   if (plain_->old_platform) {
-    const long n = plain_->file->write(bytes, device::File::kForever);
+    const long n = plain_->file->write(bytes, clock::kWaitForever);
     return n == static_cast<long>(bytes.size()) ? 1 : 0;
   }
   // The device allows a block of 512 bytes or more 1 ms per byte beyond the window.

@@ -15,7 +15,7 @@ std::string port_name(const Record& record) {
 
 serial::Timeouts timeouts_for(const Record& record) {
   serial::Timeouts t;
-  t.read_interval = serial::Timeouts::kMaxWait;
+  t.read_interval = clock::kWaitForever;
   t.read_total_multiplier = 0;
   t.read_total_constant = kReadTotalConstantMs;
   t.write_total_multiplier = record.baud != 0 ? 19200u / record.baud : 0;
@@ -83,7 +83,7 @@ bool Line::open(const Record& record, const OpenOptions& options) {
 
 bool Line::write(std::span<const std::uint8_t> bytes) {
   if (!port_) return false;
-  const serial::WriteResult r = port_->write(bytes, serial::Timeouts::kMaxWait);
+  const serial::WriteResult r = port_->write(bytes, clock::kWaitForever);
   if (r.status == serial::WriteStatus::Failed) {
     port_->clear_errors();
     return false;

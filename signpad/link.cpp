@@ -159,7 +159,7 @@ void PadLink::handled() {
 
 std::size_t PadLink::write(std::span<const std::uint8_t> bytes) {
   if (!port_ || !connected_.load()) return 0;
-  const serial::WriteResult r = port_->write(bytes, serial::Timeouts::kMaxWait);
+  const serial::WriteResult r = port_->write(bytes, clock::kWaitForever);
   port_->clear_errors();
   return r.status == serial::WriteStatus::Failed ? 0 : r.written;
 }

@@ -90,7 +90,7 @@ bool sockets_started() {
 // The wait of SSL_SelectTimeOut, given in seconds.
 std::uint32_t seconds_to_ms(int seconds) {
   const std::uint64_t ms = static_cast<std::uint64_t>(seconds) * 1000u;
-  return ms >= tls::kForever ? tls::kForever - 1 : static_cast<std::uint32_t>(ms);
+  return ms >= clock::kWaitForever ? clock::kWaitForever - 1 : static_cast<std::uint32_t>(ms);
 }
 
 int start_session(int* socket_handle) {

@@ -171,7 +171,7 @@ void CommControl::set_port_open(bool open) {
     apply_line();
     // Reads return at once with what is waiting; Output bounds its own wait.
     serial::Timeouts t;
-    t.read_interval = serial::Timeouts::kMaxWait;
+    t.read_interval = clock::kWaitForever;
     t.read_total_multiplier = 0;
     t.read_total_constant = 0;
     t.write_total_multiplier = 0;
@@ -248,7 +248,7 @@ std::uint32_t CommControl::output_wait_ms(std::size_t bytes) const {
   const std::uint64_t baud = settings_.baud ? settings_.baud : 9600;
   const std::uint64_t line_ms = std::uint64_t{bytes} * 10 * 1000 / baud;
   const std::uint64_t wait = 2 * line_ms + kOutputSlackMs;
-  return static_cast<std::uint32_t>(std::min<std::uint64_t>(wait, serial::Timeouts::kMaxWait - 1));
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(wait, clock::kWaitForever - 1));
 }
 
 void CommControl::output(std::string_view bytes) {

@@ -92,7 +92,7 @@ class PosixFile final : public File {
   }
 
   long write_device(std::span<const std::uint8_t> bytes, std::uint32_t window_ms, SigpipeGuard& guard) {
-    const bool forever = window_ms == kForever;
+    const bool forever = window_ms == clock::kWaitForever;
     const std::uint64_t deadline = now_ms() + detail::pending_limit_ms(window_ms, bytes.size());
     std::size_t done = 0;
     bool tried_after_hangup = false;

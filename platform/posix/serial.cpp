@@ -305,7 +305,7 @@ class PosixPort final : public Port {
   long read(std::span<std::uint8_t> out) override {
     if (out.empty()) return 0;
     const Timeouts t = timeouts_;
-    constexpr std::uint32_t kMax = Timeouts::kMaxWait;
+    constexpr std::uint32_t kMax = clock::kWaitForever;
     std::size_t got = 0;
 
     if (t.read_interval == kMax) {
@@ -378,7 +378,7 @@ class PosixPort final : public Port {
     const std::uint64_t generation = generation_.load();
     const std::uint32_t mask = mask_.load();
     const Deadline deadline =
-        timeout_ms == Timeouts::kMaxWait ? Deadline::never() : Deadline::in_ms(timeout_ms);
+        timeout_ms == clock::kWaitForever ? Deadline::never() : Deadline::in_ms(timeout_ms);
     for (;;) {
       if ((mask & kEventRxChar) && input_count() > 0) return kEventRxChar;
       if ((mask & kEventTxEmpty) && tx_pending_.load() && output_count() == 0) {
@@ -420,7 +420,7 @@ class PosixPort final : public Port {
  private:
   Deadline write_deadline(std::size_t size, std::uint32_t wait_ms) const {
     const Timeouts& t = timeouts_;
-    Deadline d = wait_ms == Timeouts::kMaxWait ? Deadline::never() : Deadline::in_ms(wait_ms);
+    Deadline d = wait_ms == clock::kWaitForever ? Deadline::never() : Deadline::in_ms(wait_ms);
     if (t.write_total_multiplier != 0 || t.write_total_constant != 0) {
       d = d.earlier(Deadline::in_ms(std::uint64_t{t.write_total_multiplier} * size +
                                     t.write_total_constant));

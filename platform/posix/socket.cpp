@@ -20,8 +20,6 @@
 namespace pink::net {
 namespace {
 
-constexpr std::uint32_t kForever = clock::kWaitForever;
-
 std::uint64_t now_ms() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -44,7 +42,7 @@ int poll_one(int fd, short events, std::uint32_t timeout_ms) {
   const std::uint64_t deadline = now_ms() + timeout_ms;
   for (;;) {
     int timeout = -1;
-    if (timeout_ms != kForever) {
+    if (timeout_ms != clock::kWaitForever) {
       const std::uint64_t now = now_ms();
       timeout = now >= deadline ? 0 : static_cast<int>(deadline - now);
     }
@@ -244,7 +242,7 @@ std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port, std::
   set_blocking(fd, false);
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
     if (errno != EINPROGRESS && errno != EINTR) return fail("connect", errno);
-    const int revents = poll_one(fd, POLLOUT, timeout_ms == 0 ? kForever : timeout_ms);
+    const int revents = poll_one(fd, POLLOUT, timeout_ms == 0 ? clock::kWaitForever : timeout_ms);
     if (revents == 0) return fail("connect", ETIMEDOUT);
     if (revents < 0) return fail("connect", errno);
     int err = 0;

@@ -41,7 +41,7 @@ struct Deadline {
   std::uint64_t at = 0;
   static Deadline after(std::uint32_t ms) {
     Deadline d;
-    if (ms == kForever) {
+    if (ms == clock::kWaitForever) {
       d.forever = true;
     } else {
       d.at = now_ms() + ms;

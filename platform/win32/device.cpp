@@ -80,7 +80,7 @@ class Win32File final : public File {
   // been pending for its limit. Further writes follow while bytes remain and
   // the window lasts.
   long write_device(std::span<const std::uint8_t> bytes, std::uint32_t window_ms, HANDLE event) {
-    const bool forever = window_ms == kForever;
+    const bool forever = window_ms == clock::kWaitForever;
     const ULONGLONG start = GetTickCount64();
     const ULONGLONG limit = detail::pending_limit_ms(window_ms, bytes.size());
     std::size_t done = 0;

@@ -140,7 +140,7 @@ DWORD purge_flags(unsigned flags) {
   return f;
 }
 
-DWORD wait_time(std::uint32_t ms) { return ms == Timeouts::kMaxWait ? INFINITE : ms; }
+DWORD wait_time(std::uint32_t ms) { return ms == clock::kWaitForever ? INFINITE : ms; }
 
 // A write whose completion wait ended first. The driver still owns the
 // buffer and the OVERLAPPED, so both live here until the write is finished.
@@ -388,7 +388,7 @@ class Win32Port final : public Port {
   }
 
   bool returns_at_once() const {
-    return timeouts_.read_interval == Timeouts::kMaxWait && timeouts_.read_total_multiplier == 0 &&
+    return timeouts_.read_interval == clock::kWaitForever && timeouts_.read_total_multiplier == 0 &&
            timeouts_.read_total_constant == 0;
   }
 
@@ -404,7 +404,7 @@ class Win32Port final : public Port {
       const std::uint32_t queued = output_count();
       if ((mask & kEventTxEmpty) && queued_before > 0 && queued == 0) return kEventTxEmpty;
       queued_before = queued;
-      if (timeout_ms != Timeouts::kMaxWait && ::GetTickCount64() - start >= timeout_ms) return 0;
+      if (timeout_ms != clock::kWaitForever && ::GetTickCount64() - start >= timeout_ms) return 0;
       ::Sleep(10);
     }
   }

@@ -12,8 +12,6 @@
 namespace pink::net {
 namespace {
 
-constexpr std::uint32_t kForever = clock::kWaitForever;
-
 void set_error(std::string* error_text, const std::string& what, int err) {
   if (error_text) *error_text = what + ": Winsock error " + std::to_string(err);
 }
@@ -43,7 +41,7 @@ int wait_socket(SOCKET s, bool write, std::uint32_t timeout_ms) {
   tv.tv_sec = static_cast<long>(timeout_ms / 1000u);
   tv.tv_usec = static_cast<long>((timeout_ms % 1000u) * 1000u);
   const int r = select(0, write ? nullptr : &main_set, write ? &main_set : nullptr, &fail_set,
-                       timeout_ms == kForever ? nullptr : &tv);
+                       timeout_ms == clock::kWaitForever ? nullptr : &tv);
   if (r == SOCKET_ERROR) return -1;
   if (r == 0) return 0;
   if (FD_ISSET(s, &main_set)) return 1;

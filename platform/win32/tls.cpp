@@ -80,7 +80,7 @@ struct Deadline {
   ULONGLONG at = 0;
   static Deadline after(std::uint32_t ms) {
     Deadline d;
-    d.forever = ms == kForever;
+    d.forever = ms == clock::kWaitForever;
     d.at = GetTickCount64() + ms;
     return d;
   }

@@ -103,7 +103,7 @@ TEST(SerialPort, CompletedWritesSurviveAnOutputPurge) {
   EXPECT_EQ(r.status, WriteStatus::Completed);
   EXPECT_EQ(r.written, 7u);
   EXPECT_TRUE(port->purge(kPurgeAll));
-  r = port->write(std::string_view("second"), Timeouts::kMaxWait);
+  r = port->write(std::string_view("second"), clock::kWaitForever);
   EXPECT_EQ(r.status, WriteStatus::Completed);
   EXPECT_TRUE(port->purge(kAbortTx | kClearTx));
   EXPECT_EQ(port->output_count(), 0u);
@@ -136,7 +136,7 @@ TEST(SerialPort, TimedOutWriteIsDroppedByAnOutputPurge) {
   Timeouts t;
   t.write_total_constant = 200;
   ASSERT_TRUE(port->set_timeouts(t));
-  r = port->write(big, Timeouts::kMaxWait);
+  r = port->write(big, clock::kWaitForever);
   EXPECT_EQ(r.status, WriteStatus::TimedOut);
 }
 
@@ -161,7 +161,7 @@ TEST(SerialPort, TimeOutsBoundAReadAndAReceiveEventEndsAWait) {
     std::this_thread::sleep_for(50ms);
     vp.write("R");
   });
-  EXPECT_EQ(port->wait_event(Timeouts::kMaxWait), kEventRxChar);
+  EXPECT_EQ(port->wait_event(clock::kWaitForever), kEventRxChar);
 }
 
 }  // namespace

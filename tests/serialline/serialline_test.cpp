@@ -64,7 +64,7 @@ TEST(SerialLineState, WriteTimeOutFollowsTheRateAndReadsWaitASecondAtMost) {
   EXPECT_EQ(serialline::port_name(kDisplay), "COM4");
   EXPECT_EQ(serialline::port_name(Record{.port = 16}), "COM16");
   const serial::Timeouts t = serialline::timeouts_for(kDisplay);
-  EXPECT_EQ(t.read_interval, serial::Timeouts::kMaxWait);
+  EXPECT_EQ(t.read_interval, clock::kWaitForever);
   EXPECT_EQ(t.read_total_multiplier, 0u);
   EXPECT_EQ(t.read_total_constant, 1000u);
   EXPECT_EQ(t.write_total_multiplier, 2u);

@@ -31,7 +31,7 @@ class SerialLink final : public PrinterLink {
   std::optional<std::uint8_t> read_byte(std::uint32_t timeout_ms) override {
     // What is waiting at once, else the first byte within the time-out.
     serial::Timeouts t;
-    t.read_interval = serial::Timeouts::kMaxWait;
+    t.read_interval = clock::kWaitForever;
     t.read_total_constant = timeout_ms == 0 ? 1 : timeout_ms;
     port_->set_timeouts(t);
     std::uint8_t b = 0;

@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
 
   for (std::uint64_t connection = 1; options->connections == 0 || connection <= options->connections;
        ++connection) {
-    auto session = server->accept(pink::tls::kForever, &error);
+    auto session = server->accept(pink::clock::kWaitForever, &error);
     if (!session) {
       log_line(connection, "no session: " + pink::text::utf8_to_cp949(error));
       pink::clock::sleep_ms(50);  // a failing listener must not spin

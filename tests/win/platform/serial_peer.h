@@ -40,7 +40,7 @@ inline std::string hex(std::string_view bytes) {
 // waits at once.
 inline std::string read_for(serial::Port& port, std::size_t n, std::uint32_t ms, char stop_at = '\0') {
   serial::Timeouts t;
-  t.read_interval = serial::Timeouts::kMaxWait;
+  t.read_interval = clock::kWaitForever;
   port.set_timeouts(t);
   std::string got;
   const ULONGLONG start = GetTickCount64();

@@ -103,7 +103,7 @@ TEST(Serial, CompletedWritesSurviveOutputPurgesAndTheClose) {
       EXPECT_TRUE(port->purge(kPurgeAll));
       sent += one;
     }
-    r = port->write(std::string_view("last"), Timeouts::kMaxWait);
+    r = port->write(std::string_view("last"), clock::kWaitForever);
     EXPECT_EQ(r.status, WriteStatus::Completed);
     EXPECT_TRUE(port->purge(kAbortTx | kClearTx));
     sent += "last";
@@ -162,10 +162,10 @@ TEST(Serial, TimeOutsBoundAReadAndAReceiveEventEndsAWait) {
 
   EXPECT_EQ(port->wait_event(50), 0u);
   ask_peer("send 52");
-  EXPECT_EQ(port->wait_event(Timeouts::kMaxWait), kEventRxChar);
+  EXPECT_EQ(port->wait_event(clock::kWaitForever), kEventRxChar);
   // Changing the mask ends a wait on another thread, which reports nothing.
   std::uint32_t seen = 12345;
-  std::thread waiter([&] { seen = port->wait_event(Timeouts::kMaxWait); });
+  std::thread waiter([&] { seen = port->wait_event(clock::kWaitForever); });
   Sleep(200);
   port->purge(kPurgeAll);
   port->set_event_mask(kEventRxChar);
