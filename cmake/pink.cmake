@@ -19,12 +19,6 @@ else()
       -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(pink_flags INTERFACE -fsanitize=address,undefined)
   endif()
-  if(PINK_FUZZ)
-    # clang flags members and constants that only one OS's implementation
-    # (or only some build's tables) uses; gcc, the tree's gate, does not.
-    target_compile_options(pink_flags INTERFACE -Wno-unused-private-field
-      -Wno-unused-const-variable)
-  endif()
   if(PINK_FUZZ AND PINK_FUZZ_COVERAGE)
     # The fuzz targets' coverage build: source-based coverage of every
     # library they link, no sanitizers (llvm-cov reads the profile).

@@ -116,11 +116,31 @@ constexpr std::array<std::array<std::uint32_t, 64>, 8> make_sp() {
 
 constexpr auto kSp = make_sp();
 
-// The round function: E (each six-bit group is four bits of the half and
-// the bit on either side, wrapping round), the round key, S and P.
+// E by shifts: each six-bit group is four bits of the half and the bit on
+// either side, wrapping round. The half rotated right by one (bit 32 first,
+// then bits 1 .. 31) and written twice holds group `box` at bit 58 - 4 box.
+constexpr std::uint64_t doubled_half(std::uint32_t half) {
+  const std::uint32_t rotated = (half >> 1) | (half << 31);
+  return (static_cast<std::uint64_t>(rotated) << 32) | rotated;
+}
+
+// The shifts give E's table: E moves bits, so agreeing on every single bit
+// means agreeing on every half.
+constexpr bool expansion_by_shifts_is_e() {
+  for (int bit = 0; bit < 32; ++bit) {
+    const std::uint32_t half = std::uint32_t{1} << bit;
+    const std::uint64_t e = permute(half, 32, kExpansion);
+    for (int box = 0; box < 8; ++box) {
+      if (((e >> (42 - 6 * box)) & 0x3Fu) != ((doubled_half(half) >> (58 - 4 * box)) & 0x3Fu)) return false;
+    }
+  }
+  return true;
+}
+static_assert(expansion_by_shifts_is_e());
+
+// The round function: E, the round key, S and P.
 std::uint32_t feistel(std::uint32_t half, std::uint64_t round_key) {
-  const std::uint32_t rotated = (half >> 1) | (half << 31);  // bit 32 first, then bits 1 .. 31
-  const std::uint64_t doubled = (static_cast<std::uint64_t>(rotated) << 32) | rotated;
+  const std::uint64_t doubled = doubled_half(half);
   std::uint32_t out = 0;
   for (int box = 0; box < 8; ++box) {
     const unsigned six = static_cast<unsigned>((doubled >> (58 - 4 * box)) ^ (round_key >> (42 - 6 * box))) & 0x3Fu;

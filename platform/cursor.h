@@ -14,8 +14,8 @@ class WaitCursor {
   void restore();
 
  private:
-  void* previous_ = nullptr;
-  bool shown_ = false;
+  [[maybe_unused]] void* previous_ = nullptr;  // the Windows cursor put back
+  [[maybe_unused]] bool shown_ = false;
 };
 
 }  // namespace pink::cursor

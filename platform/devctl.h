@@ -75,7 +75,7 @@ class SequenceTimer {
   void wait_ms(std::uint32_t ms);
 
  private:
-  bool raised_ = false;
+  [[maybe_unused]] bool raised_ = false;  // Windows: the timer resolution was raised
 };
 
 }  // namespace pink::devctl
