@@ -1,7 +1,8 @@
 // The INI text rules over any file text: a value written is read back as
-// written (one line, blanks and surrounding quotes aside), a write adds at
-// most its own section header and changes no other key, and a number is
-// read as the leading digits say, clamped to the range of a long.
+// written (one line, blanks and surrounding quotes aside), a name counts up
+// to its first line break, a write adds at most its own section header and
+// changes no other key, and a number is read as the leading digits say,
+// clamped to the range of a long.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <climits>
@@ -82,8 +83,12 @@ long reference_int(std::string_view value, long fallback) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  const std::string section(one_line(in.ConsumeRandomLengthString(24)));
-  const std::string key(one_line(in.ConsumeRandomLengthString(24)));
+  // Names as a caller passes them, line breaks and all; the rules keep the
+  // first line of each.
+  const std::string section_given = in.ConsumeRandomLengthString(24);
+  const std::string key_given = in.ConsumeRandomLengthString(24);
+  const std::string section(one_line(section_given));
+  const std::string key(one_line(key_given));
   const std::string value = in.ConsumeRandomLengthString(48);
   const std::string other_section(one_line(in.ConsumeRandomLengthString(16)));
   const std::string other_key(one_line(in.ConsumeRandomLengthString(16)));
@@ -92,7 +97,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(to_int(value, -7) == reference_int(value, -7));
   if (!usable(section, key)) return 0;
 
-  const std::string written = update(file, section, key, value);
+  const std::string written = update(file, section_given, key_given, value);
+  FUZZ_CHECK(written == update(file, section, key, value));
+  FUZZ_CHECK(lookup(file, section_given, key_given, "\x01") == lookup(file, section, key, "\x01"));
   // Every line of the new text ends with CR LF.
   FUZZ_CHECK(written.size() >= 2 && written.compare(written.size() - 2, 2, "\r\n") == 0);
   FUZZ_CHECK(lookup(written, section, key, "\x01") == unquote(strip(one_line(value))));
