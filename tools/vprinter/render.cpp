@@ -247,6 +247,7 @@ class Renderer {
   }
 
   void command(const Event& e);
+  void print_command(const Event& e);
   void set_print_mode(std::uint32_t n);
   void bar_code(const Event& e);
   void draw_bitmap(const Bitmap& b, std::uint32_t mode);
@@ -304,6 +305,16 @@ void Renderer::command(const Event& e) {
     case Op::BarCodeWidth: if (arg(0) >= 1 && arg(0) <= kMaxModule) state_.module = arg(0); break;
     case Op::HriFont: if (mode_value(arg(0)) <= 1) state_.hri_font_b = mode_value(arg(0)) == 1; break;
     case Op::HriPosition: if (mode_value(arg(0)) <= 3) state_.hri_position = mode_value(arg(0)); break;
+    default:
+      print_command(e);
+      break;
+  }
+}
+
+// The commands that print on their own: bar codes, cuts, pictures.
+void Renderer::print_command(const Event& e) {
+  const auto arg = [&](std::size_t i) { return e.args[i]; };
+  switch (e.command->op) {
     case Op::BarCode: bar_code(e); break;
     case Op::Cut: {
       // m 0 / '0' and 65 cut fully, 1 / '1' and 66 partly; 65 and 66 feed n first.
