@@ -175,6 +175,11 @@ TEST_F(VprinterPaper, KoreanTextJustificationEmphasisAndSizesLandWhereTheyShould
   EXPECT_GT(k.right, 3u * 24);
   EXPECT_NE(korean.bitmap.bits, marks.bitmap.bits);
   EXPECT_GT(k.dots, q.dots);
+  // The spoolers' Korean mode (FS &, the codes with their top bits cleared,
+  // FS .) prints the same characters.
+  std::string masked = b({0x1C, 0x26});
+  for (const char c : cp949("주문합계")) masked += static_cast<char>(c & 0x7F);
+  EXPECT_EQ(paper(masked + b({0x1C, 0x2E}) + "\r\n").bitmap, korean.bitmap);
 
   const Box left = ink(paper("ABCD\r\n").bitmap);
   const Box centre = ink(paper(b({0x1B, 0x61, 0x31}) + "ABCD\r\n").bitmap);
@@ -300,6 +305,7 @@ TEST(VprinterPaperLimits, AnyStreamStaysWithinThePaper) {
   for (int i = 0; i < 100; ++i) feeds += b({0x1B, 0x64, 0xFF});
   const Paper endless = render_paper(decode(feeds + "X\r\n"), boxes);
   EXPECT_EQ(endless.bitmap.height, kMaxPaperDots);
+  EXPECT_FALSE(encode_png(endless.bitmap).empty());
   ASSERT_EQ(endless.notes.size(), 1u);
   EXPECT_NE(endless.notes[0].find("longer than"), std::string::npos);
 }

@@ -156,6 +156,18 @@ TEST(VprinterTool, DrawsThePaperOfAReceiptJobWithBarCodeAndSignature) {
   }
 }
 
+TEST(VprinterTool, SaysWhatDidNotPrintOnThePaper) {
+  TempDir dir;
+  dir.write("job.bin", "\x1dk\x04" "abc" + std::string(1, '\0') + "\r\nOK\r\n\x1d*\x01");
+  const auto r = run(program("vprinter"), {"--decode", dir.file("job.bin"), "--out", dir.file("out")});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("vprinter: paper: bar code GS k 4 \"abc\": character a is not in CODE39; not printed\n"),
+            std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("vprinter: paper: the stream ends inside a command, which does not print\n"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("paper.png 576 x 60 dots"), std::string::npos) << r.err;
+}
+
 TEST(VprinterTool, AMissingFontStopsItBeforeAnythingRuns) {
   TempDir dir;
   testkit::RunOptions o;
