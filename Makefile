@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 JOBS ?= 2
 
-.PHONY: all setup build win32 win64 asan test check wintest wintest-run demo bench install deb win32-zip fuzz fuzz-build clean
+.PHONY: all setup build win32 win64 asan test check wintest wintest-run demo receipt-picture bench install deb win32-zip fuzz fuzz-build clean
 
 all: build
 
@@ -72,6 +72,12 @@ demo: setup
 	cmake --preset linux >/dev/null
 	cmake --build --preset linux -j$(JOBS) --target $(DEMO_TARGETS)
 	scripts/demo
+
+# The picture of the receipt in the README: the demo's receipt as the virtual
+# printer drew it (build/demo/paper.png), copied to docs/receipt.png.
+receipt-picture: demo
+	cp build/demo/paper.png docs/receipt.png
+	@echo "docs/receipt.png"
 
 # make install PREFIX=/opt/pink (default /usr/local); DESTDIR is honoured.
 PREFIX ?= /usr/local

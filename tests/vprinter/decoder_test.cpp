@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -80,6 +81,20 @@ std::vector<Case> families() {
       {b({0x1D, 0x56, 0x41, 0x03}), Op::Cut, {0x41, 3}, {}},
       {b({0x1D, 0x2A, 0x02, 0x01}) + image, Op::DefineBitImage, {2, 1}, image},
       {b({0x1B, 0x56, 0x02, 0x00}) + rows, Op::RasterRows, {2, 0}, rows},
+      {b({0x1B, 0x47, 0x01}), Op::DoubleStrike, {1}, {}},
+      {b({0x1B, 0x4D, 0x31}), Op::SelectFont, {0x31}, {}},
+      {b({0x1B, 0x4A, 0x28}), Op::FeedDots, {40}, {}},
+      {b({0x1B, 0x69}), Op::FullCutNow, {}, {}},
+      {b({0x1B, 0x6D}), Op::PartialCutNow, {}, {}},
+      {b({0x1D, 0x42, 0x01}), Op::Reverse, {1}, {}},
+      // ESC *: one byte a column at 8 dots, three at 24; an unknown mode
+      // takes no data.
+      {b({0x1B, 0x2A, 0x00, 0x03, 0x00}) + "\x0D\x0A\x1D", Op::LineBitImage, {0, 3, 0}, "\x0D\x0A\x1D"},
+      {b({0x1B, 0x2A, 0x21, 0x02, 0x00}) + image.substr(0, 6), Op::LineBitImage, {33, 2, 0}, image.substr(0, 6)},
+      {b({0x1B, 0x2A, 0x07, 0x01, 0x00}), Op::LineBitImage, {7, 1, 0}, {}},
+      // GS v 0: bytes across times rows.
+      {b({0x1D, 0x76, 0x30, 0x00, 0x02, 0x00, 0x03, 0x00}) + image.substr(0, 6), Op::RasterImage, {0, 2, 0, 3, 0},
+       image.substr(0, 6)},
   };
 }
 
@@ -134,7 +149,12 @@ TEST(VprinterDecoder, ReportsACommandCutOffAtEveryLength) {
       const std::string part = c.bytes.substr(0, cut);
       SCOPED_TRACE(::testing::PrintToString(part));
       // A cut inside the prefix names the command only when no other begins so.
-      const CommandEntry* named = cut >= entry.prefix_size || entry.prefix[0] == kUs ? &entry : nullptr;
+      const auto begins = [&](const CommandEntry& other) {
+        return other.prefix_size > cut && std::equal(part.begin(), part.end(), other.prefix.begin(),
+                                                     [](char x, std::uint8_t y) { return static_cast<std::uint8_t>(x) == y; });
+      };
+      const bool alone = std::count_if(kCommands.begin(), kCommands.end(), begins) == 1;
+      const CommandEntry* named = cut >= entry.prefix_size || alone ? &entry : nullptr;
       EXPECT_EQ(decode("A" + part), (std::vector<Event>{txt(0, "A"), cut_off(1, part, named)}));
     }
   }
@@ -149,7 +169,8 @@ TEST(VprinterDecoder, RandomStreamsAreReadWithinTheirBounds) {
   // Bytes drawn mostly from command starts, small numbers and line ends, so
   // that commands, truncations and Korean mode come up often.
   const std::string favoured = b({0x00, 0x01, 0x02, 0x0A, 0x0D, 0x12, 0x1B, 0x1C, 0x1D, 0x1F, 0x26, 0x2A, 0x2E,
-                                  0x2F, 0x30, 0x56, 0x61, 0x62, 0x6B, 0x70, 0x7A, 0x7E, 0x80, 0xB0, 0xFF});
+                                  0x2F, 0x30, 0x56, 0x61, 0x62, 0x6B, 0x70, 0x7A, 0x7E, 0x80, 0xB0, 0xFF,
+                                  0x21, 0x42, 0x47, 0x4A, 0x69, 0x76});
   for (unsigned seed = 1; seed <= 400; ++seed) {
     SCOPED_TRACE(seed);
     std::mt19937 rng(seed);
@@ -262,6 +283,26 @@ TEST(VprinterTranscript, ShowsATypicalReceipt) {
   ASSERT_EQ(p.pictures.size(), 1u);
   EXPECT_EQ(p.pictures[0].bitmap.width, 104u);
   EXPECT_EQ(p.pictures[0].bitmap.height, 24u);
+}
+
+TEST(VprinterTranscript, ShowsStylesInLineImagesRasterImagesAndCutsAtOnce) {
+  const std::string stream = b({0x1B, 0x47, 0x01, 0x1B, 0x4D, 0x31, 0x1D, 0x42, 0x01}) + "X\n" +
+                             b({0x1B, 0x2A, 0x21, 0x02, 0x00}) + std::string(6, '\xFF') +
+                             b({0x1B, 0x2A, 0x09, 0x01, 0x00}) + "\n" +
+                             b({0x1D, 0x76, 0x30, 0x31, 0x02, 0x00, 0x03, 0x00}) + std::string(6, '\x81') +
+                             b({0x1B, 0x4A, 0x28, 0x1B, 0x69, 0x1B, 0x6D});
+  EXPECT_EQ(print(span_of(stream)).transcript,
+            "ESC G 1                    double strike on\n"
+            "ESC M '1'                  character font B\n"
+            "GS B 1                     white on black on\n"
+            "TEXT X<LF>\n"
+            "ESC * 33 2 0               bit image in the line, 24-dot double density, 2 columns\n"
+            "ESC * 9 1 0                bit image mode 9 (unknown), what follows is read as text\n"
+            "TEXT<LF>\n"
+            "GS v 0 '1' 2 0 3 0         raster bit image 16 x 3 dots, double width\n"
+            "ESC J 40                   print and feed 40 units\n"
+            "ESC i                      full cut\n"
+            "ESC m                      partial cut\n");
 }
 
 }  // namespace

@@ -1,12 +1,18 @@
 // The vprinter program in each of its modes: around a program on a virtual
 // serial port, listening on a port, as a network printer, and on a capture
-// file. What it shows is the printer logic's transcript of the same bytes.
+// file. What it shows is the printer logic's transcript of the same bytes;
+// the picture of the paper of a real receipt job; a missing font; --help.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "platform/socket.h"
 #include "platform/text.h"
+#include "tests/rcptlib/bmp_writer.h"
+#include "tests/spoolers/spooler_fixture.h"
 #include "tests/tools/listening.h"
 #include "tools/testkit/testkit.h"
 #include "tools/vprinter/transcript.h"
@@ -106,6 +112,113 @@ TEST(VprinterTool, ServesNetworkJobsOnePerConnection) {
   EXPECT_EQ(dir.read("out/job-1/transcript.txt"), transcript_of(kReceipt));
   expect_png(dir.read("out/job-1/image-1.png"));
   EXPECT_EQ(dir.read("out/job-2/capture.bin"), "SECOND\n");
+}
+
+// The width in the header of a PNG file, 0 when it is none.
+std::uint32_t png_width(const std::string& file) {
+  if (file.size() < 24 || file.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return 0;
+  std::uint32_t w = 0;
+  for (int i = 16; i < 20; ++i) w = w << 8 | static_cast<std::uint8_t>(file[static_cast<std::size_t>(i)]);
+  return w;
+}
+
+std::string zbarimg() {
+  std::istringstream path(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin");
+  std::string dir;
+  while (std::getline(path, dir, ':')) {
+    std::error_code ec;
+    if (std::filesystem::exists(dir + "/zbarimg", ec)) return dir + "/zbarimg";
+  }
+  return "zbarimg (zbar-tools) is missing";
+}
+
+TEST(VprinterTool, DrawsThePaperOfAReceiptJobWithBarCodeAndSignature) {
+  testing::SpoolerRun job;
+  rcptlib::testing::Picture sign(128, 64, 1);
+  sign.palette = {rcptlib::testing::Rgb{255, 255, 255}, rcptlib::testing::Rgb{0, 0, 0}};
+  for (int x = 10; x < 118; ++x) sign.at(x, 32 + (x % 7) - 3) = 1;
+  const auto bmp = rcptlib::testing::encode(sign);
+  job.signs.write("sign.bmp", std::string(bmp.begin(), bmp.end()));
+  job.job("printer.zor", {"1XCXN", "      pink coffee", text::utf8_to_cp949("주문 1번  아메리카노      4,500"), "BARPRT",
+                          "20261208001", "SIGNPRT", text::utf8_to_cp949("감사합니다")});
+  testkit::RunOptions in;
+  in.cwd = job.work.path();
+  for (const auto& [paper, width] : {std::pair{"80", 576u}, std::pair{"58", 384u}}) {
+    SCOPED_TRACE(paper);
+    const std::string out = job.work.file(std::string("out") + paper);
+    const auto r = run(program("vprinter"), {"COM1", "--paper", paper, "--out", out, "--", program("printer")}, in);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("GS k 4 \"20261208001\""), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("paper.png " + std::to_string(width) + " x "), std::string::npos) << r.err;
+    EXPECT_EQ(png_width(job.work.read(std::string("out") + paper + "/paper.png")), width);
+    const auto scanned = run(zbarimg(), {"-q", out + "/paper.png"});
+    EXPECT_EQ(scanned.out, "CODE-39:20261208001\n") << scanned.err;
+  }
+}
+
+TEST(VprinterTool, SaysWhatDidNotPrintOnThePaper) {
+  TempDir dir;
+  dir.write("job.bin", "\x1dk\x04" "abc" + std::string(1, '\0') + "\r\nOK\r\n\x1d*\x01");
+  const auto r = run(program("vprinter"), {"--decode", dir.file("job.bin"), "--out", dir.file("out")});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("vprinter: paper: bar code GS k 4 \"abc\": character a is not in CODE39; not printed\n"),
+            std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("vprinter: paper: the stream ends inside a command, which does not print\n"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("paper.png 576 x 60 dots"), std::string::npos) << r.err;
+}
+
+TEST(VprinterTool, AMissingFontStopsItBeforeAnythingRuns) {
+  TempDir dir;
+  testkit::RunOptions o;
+  o.cwd = dir.path();
+  o.env["PINK_VPRINTER_FONT"] = dir.file("no-such-font.ttf");
+  auto r = run(program("vprinter"), {"COM84", "--out", dir.file("out"), "--", "/bin/sh", "-c", "touch ran"}, o);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("PINK_VPRINTER_FONT names " + dir.file("no-such-font.ttf")), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--no-picture"), std::string::npos) << r.err;
+  EXPECT_FALSE(dir.exists("ran"));
+  EXPECT_FALSE(dir.exists("out"));
+
+  // Without the picture no font is needed; a paper.png of an earlier run
+  // goes, as the pictures do.
+  dir.write("out/paper.png", "from an earlier run");
+  r = run(program("vprinter"), {"COM84", "--no-picture", "--out", dir.file("out"), "--", "/bin/sh", "-c", "touch ran"}, o);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_TRUE(dir.exists("ran"));
+  EXPECT_TRUE(dir.exists("out/transcript.txt"));
+  EXPECT_FALSE(dir.exists("out/paper.png"));
+
+  // With the font, nothing printed gives no paper either.
+  o.env.erase("PINK_VPRINTER_FONT");
+  dir.write("out/paper.png", "from an earlier run");
+  r = run(program("vprinter"), {"COM84", "--out", dir.file("out"), "--", "/bin/true"}, o);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("nothing printed on the paper"), std::string::npos) << r.err;
+  EXPECT_FALSE(dir.exists("out/paper.png"));
+}
+
+TEST(VprinterTool, HelpAndVersionTouchNothing) {
+  TempDir dir;
+  testkit::RunOptions o;
+  o.cwd = dir.path();
+  o.env["PINK_VPRINTER_FONT"] = dir.file("no-such-font.ttf");  // not even looked for
+  auto r = run(program("vprinter"), {"--help"}, o);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  for (const char* part : {"usage: vprinter COMn", "--paper 80|58", "--no-picture", "paper.png", "PINK_VPRINTER_FONT",
+                           "Exit status"}) {
+    EXPECT_NE(r.out.find(part), std::string::npos) << part;
+  }
+  EXPECT_EQ(r.err, "");
+  r = run(program("vprinter"), {"--version"}, o);
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out.rfind("vprinter (pink) ", 0), 0u) << r.out;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  // Bad paper widths are bad usage.
+  r = run(program("vprinter"), {"--decode", "x", "--paper", "70"}, o);
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 }  // namespace

@@ -117,6 +117,31 @@ std::optional<Parsed> read_command(const CommandEntry& entry, Bytes rest) {
       return out;
     }
 
+    case Shape::LineBitImage: {
+      if (!has(3)) return std::nullopt;
+      const std::uint8_t m = rest[p];
+      out.args = {m, rest[p + 1], rest[p + 2]};
+      out.size = p + 3;
+      const std::size_t columns = rest[p + 1] + std::size_t{rest[p + 2]} * 256;
+      const std::size_t k = m <= 1 ? columns : (m == 32 || m == 33) ? columns * 3 : 0;
+      if (!has(3 + k)) return std::nullopt;
+      out.data = as_string(rest.subspan(p + 3, k));
+      out.size += k;
+      return out;
+    }
+
+    case Shape::RasterImage: {
+      if (!has(5)) return std::nullopt;
+      const std::size_t across = rest[p + 1] + std::size_t{rest[p + 2]} * 256;
+      const std::size_t rows = rest[p + 3] + std::size_t{rest[p + 4]} * 256;
+      const std::size_t k = across * rows;
+      if (!has(5 + k)) return std::nullopt;
+      out.args = {rest[p], rest[p + 1], rest[p + 2], rest[p + 3], rest[p + 4]};
+      out.data = as_string(rest.subspan(p + 5, k));
+      out.size = p + 5 + k;
+      return out;
+    }
+
     case Shape::RasterRows: {
       if (!has(2)) return std::nullopt;
       const std::size_t rows = rest[p] + std::size_t{rest[p + 1]} * 256;

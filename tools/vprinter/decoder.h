@@ -63,6 +63,14 @@ enum class Op : std::uint8_t {
   LogoStart,           // DC2 ~ n
   LogoRowsBegin,       // DC2 z 0 a b
   LogoRowsEnd,         // DC2 z 1 a
+  DoubleStrike,        // ESC G n
+  SelectFont,          // ESC M n
+  FeedDots,            // ESC J n
+  FullCutNow,          // ESC i
+  PartialCutNow,       // ESC m
+  Reverse,             // GS B n
+  LineBitImage,        // ESC * m nL nH d...
+  RasterImage,         // GS v 0 m xL xH yL yH d...
 };
 
 // How the bytes after a command's prefix are read.
@@ -75,6 +83,9 @@ enum class Shape : std::uint8_t {
   Cut,         // m; m 65 and above: one more byte n
   BitImage,    // x y, then x * y * 8 data bytes
   RasterRows,  // nL nH, then (nL + 256 nH) rows of kRasterRowBytes data bytes
+  LineBitImage,  // m nL nH; m 0, 1: nL + 256 nH data bytes; m 32, 33: three
+                 // times as many; any other m: nothing more
+  RasterImage,   // m xL xH yL yH, then (xL + 256 xH) * (yL + 256 yH) data bytes
 };
 
 struct CommandEntry {
@@ -162,6 +173,25 @@ inline constexpr std::array kCommands{
     CommandEntry{{kDc2, 0x7E}, 2, "DC2 ~", Op::LogoStart, Shape::Fixed, 1},
     CommandEntry{{kDc2, 0x7A, 0x00}, 3, "DC2 z 0", Op::LogoRowsBegin, Shape::Fixed, 2},
     CommandEntry{{kDc2, 0x7A, 0x01}, 3, "DC2 z 1", Op::LogoRowsEnd, Shape::Fixed, 1},
+    // ESC G n: double strike off / on (bit 0); prints like emphasis.
+    CommandEntry{{kEsc, 0x47}, 2, "ESC G", Op::DoubleStrike, Shape::Fixed, 1},
+    // ESC M n: character font, 0/'0' font A (12 x 24), 1/'1' font B (9 x 17).
+    CommandEntry{{kEsc, 0x4D}, 2, "ESC M", Op::SelectFont, Shape::Fixed, 1},
+    // ESC J n: print and feed n motion units.
+    CommandEntry{{kEsc, 0x4A}, 2, "ESC J", Op::FeedDots, Shape::Fixed, 1},
+    // ESC i, ESC m: full and partial cut at once.
+    CommandEntry{{kEsc, 0x69}, 2, "ESC i", Op::FullCutNow, Shape::Fixed, 0},
+    CommandEntry{{kEsc, 0x6D}, 2, "ESC m", Op::PartialCutNow, Shape::Fixed, 0},
+    // GS B n: white on black (reverse) off / on (bit 0).
+    CommandEntry{{kGs, 0x42}, 2, "GS B", Op::Reverse, Shape::Fixed, 1},
+    // ESC * m nL nH d...: a bit image in the line, nL + 256 nH columns; m 0 and
+    // 1 are 8 dots high (single, double density across), m 32 and 33 are 24
+    // dots high (3 bytes a column, the top byte first); bit 7 the top dot.
+    CommandEntry{{kEsc, 0x2A}, 2, "ESC *", Op::LineBitImage, Shape::LineBitImage, 0},
+    // GS v 0 m xL xH yL yH d...: a raster bit image of (xL + 256 xH) bytes
+    // across and (yL + 256 yH) rows, bit 7 the leftmost dot; m 0..3 / '0'..'3'
+    // normal, double width, double height, quadruple.
+    CommandEntry{{kGs, 0x76, 0x30}, 3, "GS v 0", Op::RasterImage, Shape::RasterImage, 0},
 };
 // clang-format on
 

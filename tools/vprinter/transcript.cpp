@@ -175,6 +175,22 @@ std::string print_bit_image(const Event& e, const Context& c) {
   return out;
 }
 
+std::string line_bit_image(const Event& e, const Context&) {
+  const std::uint32_t m = e.args[0];
+  const std::string columns = std::to_string(e.args[1] + 256 * e.args[2]) + " columns";
+  if (m == 0) return "bit image in the line, 8-dot single density, " + columns;
+  if (m == 1) return "bit image in the line, 8-dot double density, " + columns;
+  if (m == 32) return "bit image in the line, 24-dot single density, " + columns;
+  if (m == 33) return "bit image in the line, 24-dot double density, " + columns;
+  return "bit image mode " + std::to_string(m) + " (unknown), what follows is read as text";
+}
+
+std::string raster_image(const Event& e, const Context&) {
+  const std::uint32_t w = (e.args[1] + 256 * e.args[2]) * 8, h = e.args[3] + 256 * e.args[4];
+  return "raster bit image " + std::to_string(w) + " x " + std::to_string(h) + " dots, " +
+         pick(kSizeModes, e.args[0], "size mode");
+}
+
 struct Meaning {
   Op op;
   std::uint8_t mode_args;  // bit i: argument i is a mode byte (shown '1' or 1)
@@ -240,6 +256,19 @@ const std::array kMeanings{
       return "logo rows begin (" + command_bytes(e) + ")"; }},
     Meaning{Op::LogoRowsEnd, 0, [](const Event& e, const Context&) {
       return "logo rows end (" + command_bytes(e) + ")"; }},
+    Meaning{Op::DoubleStrike, 0, [](const Event& e, const Context&) -> std::string {
+      return (e.args[0] & 1) ? "double strike on" : "double strike off"; }},
+    Meaning{Op::SelectFont, 1, [](const Event& e, const Context&) {
+      static constexpr std::array<const char*, 2> kNames{"font A", "font B"};
+      return "character " + pick(kNames, e.args[0], "font"); }},
+    Meaning{Op::FeedDots, 0, [](const Event& e, const Context&) {
+      return "print and feed " + std::to_string(e.args[0]) + " units"; }},
+    Meaning{Op::FullCutNow, 0, [](const Event&, const Context&) -> std::string { return "full cut"; }},
+    Meaning{Op::PartialCutNow, 0, [](const Event&, const Context&) -> std::string { return "partial cut"; }},
+    Meaning{Op::Reverse, 0, [](const Event& e, const Context&) -> std::string {
+      return (e.args[0] & 1) ? "white on black on" : "white on black off"; }},
+    Meaning{Op::LineBitImage, 0, line_bit_image},
+    Meaning{Op::RasterImage, 1, raster_image},
 };
 // clang-format on
 
