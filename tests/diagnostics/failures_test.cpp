@@ -90,6 +90,33 @@ TEST(FailureText, PortsThatCannotBeOpenedAreNamedWithTheSystemsReason) {
   EXPECT_EQ(r.get("floyd", "prttw_error"), "syserror");
 }
 
+// The printer vanishes in the middle of a long slip: the write that fails
+// names the port and what the system said (or how much went out in time).
+TEST(FailureText, AWriteThatFailsNamesThePortAndTheReason) {
+  KitchenRun r;
+  testkit::VirtualPort port(32);
+  std::vector<std::string> lines{"32T0XX"};
+  for (int i = 0; i < 6000; ++i) lines.push_back("LINE " + std::to_string(i) + std::string(50, '-'));
+  r.job("kitchen.zor", lines);
+  testkit::RunOptions o;
+  o.cwd = r.work.path();
+  testkit::Process p(testkit::program("kitchen"), {}, o);
+  ASSERT_EQ(port.read_exact(64, 20000).size(), 64u) << p.err();
+  port.unplug();
+  ASSERT_EQ(p.wait(30000), 1);
+  const std::string err = p.err();
+  const auto at = err.find("kitchen: Device I/O error: write to COM32 ");
+  ASSERT_NE(at, std::string::npos) << err;
+  const std::string rest = err.substr(at);
+  if (has(rest.substr(0, rest.find('\n')), "refused")) {
+    EXPECT_TRUE(has(rest, "refused: ")) << "no reason given: " << rest;
+  } else {
+    EXPECT_TRUE(has(rest, "did not complete (")) << rest;
+  }
+  EXPECT_EQ(r.get("floyd", "kit_text"), "Device I/O error");
+  EXPECT_EQ(r.get("floyd", "kit_error_no"), "57");
+}
+
 TEST(FailureText, KitchenPortFieldsThatNameNoPortAreQuoted) {
   struct Case {
     std::string header, field, text, number;
