@@ -77,7 +77,7 @@ int run(mailbox::Mailbox& mb) {
 
 std::string help_text() {
   std::string s =
-      "usage: pds [--help]\n"
+      "usage: pds [--help | --version]\n"
       "\n"
       "Shows up to three lines of text on the customer display pole and ends.\n"
       "It takes no arguments: it reads the settings mailbox, section \"floyd\":\n"

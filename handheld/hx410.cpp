@@ -281,13 +281,13 @@ bool wants_help(const std::vector<std::string>& args) {
 
 std::string help_text() {
   static const text::Literal help{
-      "usage: hx410 [--help]\n"
+      "usage: hx410 [--help | --version]\n"
       "\n"
       "Receives data records from a handheld terminal over a serial line and\n"
       "writes them, one record per line (CR LF), to the output file. The file is\n"
       "emptied when a transfer starts, so it holds the records of the last\n"
       "transfer. The line is 19200 baud, no parity, 8 data bits, 1 stop bit.\n"
-      "Arguments other than --help are ignored.\n"
+      "Arguments other than --help and --version are ignored.\n"
       "\n"
       "Settings file: hx410.ini in the program's folder (Linux: or the file named\n"
       "by $PINK_HX410_INI), two lines:\n"

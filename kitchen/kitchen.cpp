@@ -24,8 +24,6 @@ namespace {
 
 using mailbox::kFloyd;
 
-constexpr std::string_view kProgram = "kitchen";
-
 struct Job {
   mailbox::Mailbox& mb;
   void marker(std::string_view m) { mb.put(kFloyd, keys::kProcess, m); }
@@ -82,7 +80,7 @@ int run_kitchen(const Variant& variant) {
       mb.put(kFloyd, key, "");
     }
   } catch (const Failure& f) {
-    mailbox::report_on_console(kProgram, f);
+    mailbox::report_on_console(variant.program, f);
     return 2;
   }
 
@@ -110,7 +108,7 @@ int run_kitchen(const Variant& variant) {
     return 0;
   } catch (const std::exception& e) {
     const Failure failure = mailbox::as_failure(e);
-    mailbox::report_failure(kProgram, failure, [&] {
+    mailbox::report_failure(variant.program, failure, [&] {
       // A job whose header was never read holds no port flag.
       if (!port_field.empty()) mailbox::release_port(mb, port_field);
       mb.put(kFloyd, keys::kState, keys::kEnd);

@@ -8,10 +8,11 @@ namespace pink::kitchen {
 struct Variant {
   std::string_view job_file;  // "kitchen.zor" / "kitchenb.zor"
   bool honours_forced_speed;  // a model profile's 38400 speed (kitchen only)
+  std::string_view program;   // the name on standard error
 };
 
-inline constexpr Variant kKitchen{"kitchen.zor", true};
-inline constexpr Variant kKitchenB{"kitchenb.zor", false};
+inline constexpr Variant kKitchen{"kitchen.zor", true, "kitchen"};
+inline constexpr Variant kKitchenB{"kitchenb.zor", false, "kitchenb"};
 
 // Runs one job in the current folder; returns the exit status (0 printed,
 // 1 the job failed and the mailbox says why, 2 no mailbox).

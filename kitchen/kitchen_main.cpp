@@ -1,3 +1,7 @@
+#include "kitchen/help.h"
 #include "kitchen/kitchen.h"
 
-int main() { return pink::kitchen::run_kitchen(pink::kitchen::kKitchen); }
+int main(int argc, char** argv) {
+  if (const auto status = pink::cli::respond(argc, argv, pink::kitchen::kKitchenHelp)) return *status;
+  return pink::kitchen::run_kitchen(pink::kitchen::kKitchen);
+}

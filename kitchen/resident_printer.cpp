@@ -7,6 +7,7 @@
 #include "kitchen/keys.h"
 #include "mailbox/failpath.h"
 #include "mailbox/output.h"
+#include "platform/console.h"
 #include "platform/files.h"
 #include "textedit/textedit.h"
 
@@ -133,6 +134,9 @@ void ResidentPrinter::run_job(std::string& port) {
     print_serial(file, h, signal);
   } else if (profile_.parallel_port) {
     print_parallel(file, h, signal);
+  } else {
+    console::err(std::string(profile_.program) + ": the job is for the parallel port \"P\", which " +
+                 std::string(profile_.program) + " does not drive: nothing printed\n");
   }
   file.close();
   marker(m.done, port);
@@ -147,9 +151,11 @@ void ResidentPrinter::print_serial(mailbox::JobFile& file, const mailbox::JobHea
   comm::CommControl* c = control_for(h.port);
   marker(m.serial_found, h.port);
   if (c == nullptr) {
-    if (!profile_.bad_port_is_result) throw Failure(Err::ObjectNotSet);
+    const std::string why = mailbox::bad_port_field(h.port, profile_.ports);
+    if (!profile_.bad_port_is_result) throw Failure(Err::ObjectNotSet, describe(Err::ObjectNotSet), why);
     put(keys::kError, keys::kSysError);
     put(keys::kText, bad_port_.str() + h.port);
+    console::err(std::string(profile_.program) + ": " + why + ": nothing printed\n");
     return;
   }
   if (!c->port_open()) {

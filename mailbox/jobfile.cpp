@@ -58,21 +58,27 @@ std::vector<std::string> split_lines(std::string_view bytes) {
 
 JobFile JobFile::open(std::string_view name) {
   auto r = files::read_all(name, kMaxJobFileBytes);
+  // The mailbox gets the standard text; people get the file's full path.
+  const auto fail = [name](Err code, std::string_view why) {
+    return Failure(code, describe(code), std::string(why) + " " + files::full_path(name));
+  };
   switch (r.status) {
     case files::ReadStatus::Ok:
       return from_bytes(r.bytes);
     case files::ReadStatus::NotFound:
-      throw Failure(Err::FileNotFound);
+      throw fail(Err::FileNotFound, "no job file");
     case files::ReadStatus::PathNotFound:
-      throw Failure(Err::PathNotFound);
+      throw fail(Err::PathNotFound, "no folder for the job file");
     case files::ReadStatus::AccessDenied:
-      throw Failure(Err::PermissionDenied);
+      throw fail(Err::PermissionDenied, "the job file may not be read:");
     case files::ReadStatus::NotAFile:
+      throw fail(Err::PathFileAccessError, "the job file is not a file:");
     case files::ReadStatus::TooLarge:
+      throw fail(Err::PathFileAccessError, "the job file is too large to be a job:");
     case files::ReadStatus::Failed:
       break;
   }
-  throw Failure(Err::PathFileAccessError);
+  throw fail(Err::PathFileAccessError, "the job file could not be read:");
 }
 
 JobFile JobFile::from_bytes(std::string_view bytes) {

@@ -31,13 +31,16 @@ void FileLog::write(std::string_view message) {
       // the job goes on (a missing folder or a refused file still fails it).
       return;
     case files::AppendStatus::PathNotFound:
-      throw Failure(Err::PathNotFound);
+      throw Failure(Err::PathNotFound, describe(Err::PathNotFound),
+                    "no folder for the log file " + files::full_path(path_) + " (the folder is never created)");
     case files::AppendStatus::AccessDenied:
-      throw Failure(Err::PermissionDenied);
+      throw Failure(Err::PermissionDenied, describe(Err::PermissionDenied),
+                    "the log file may not be written: " + files::full_path(path_));
     case files::AppendStatus::Failed:
       break;
   }
-  throw Failure(Err::PathFileAccessError);
+  throw Failure(Err::PathFileAccessError, describe(Err::PathFileAccessError),
+                "the log file could not be written: " + files::full_path(path_));
 }
 
 }  // namespace pink::mailbox

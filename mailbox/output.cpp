@@ -50,13 +50,36 @@ int port_number(std::string_view port_field) {
   return static_cast<int>(value);
 }
 
+std::string bad_port_field(std::string_view port_field, int last_port) {
+  return "the job header's port field \"" + std::string(port_field) + "\" is not 1.." +
+         std::to_string(last_port) + " or \"P\"";
+}
+
 void open_spooler_port(comm::CommControl& port, std::string_view port_field,
                        std::string_view settings) {
   constexpr int kOutBufferSize = 512;
-  port.set_comm_port(port_number(port_field));
+  constexpr int kLastPort = 16;
+  // The mailbox keeps the standard texts; the detail tells people which field
+  // of the header was wrong, as read.
+  const auto with_field = [port_field](const Failure& f) {
+    const std::string note = bad_port_field(port_field, kLastPort);
+    return Failure(f.code(), f.description(), f.detail().empty() ? note : note + " (" + f.detail() + ")");
+  };
+  int number = 0;
+  try {
+    number = port_number(port_field);
+    port.set_comm_port(number);
+  } catch (const Failure& f) {
+    throw with_field(f);
+  }
   port.set_settings(settings);
   port.set_out_buffer_size(kOutBufferSize);
-  port.set_port_open(true);
+  try {
+    port.set_port_open(true);
+  } catch (const Failure& f) {
+    if (number >= 1 && number <= kLastPort) throw;
+    throw with_field(f);
+  }
   port.set_out_buffer_count(0);
 }
 

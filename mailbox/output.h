@@ -58,9 +58,15 @@ class RecordingSink final : public Sink {
 // does not fit a 16-bit integer is an Overflow (6).
 int port_number(std::string_view port_field);
 
+// "the job header's port field "<field>" is not 1..<last_port> or "P"", for
+// standard error.
+std::string bad_port_field(std::string_view port_field, int last_port);
+
 // Opens a spooler's serial port as every spooler does: CommPort from the port
 // field, the line settings, a 512-byte output buffer, PortOpen, and
-// OutBufferCount = 0 so that nothing stale goes out first.
+// OutBufferCount = 0 so that nothing stale goes out first. A port field that
+// names no port (not a number, or a port outside 1..16 that cannot be opened)
+// fails with the usual number and text, and a detail quoting the field.
 void open_spooler_port(comm::CommControl& port, std::string_view port_field,
                        std::string_view settings);
 

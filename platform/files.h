@@ -63,6 +63,11 @@ std::optional<std::string> lookup_name(std::string_view path);
 // path itself; on Linux "." and ".\" prefixes, and backslashes, become "/".
 std::string native_path(std::string_view path);
 
+// The full path a relative `path` stands for from the current folder (for
+// messages that say where a file was looked for). cp949; `path` itself when
+// the current folder cannot be known.
+std::string full_path(std::string_view path);
+
 }  // namespace pink::files
 
 namespace pink::files {

@@ -93,6 +93,7 @@ enum class WriteStatus {
 struct WriteResult {
   WriteStatus status = WriteStatus::Failed;
   std::size_t written = 0;
+  std::string text;  // Failed: what the system said, for people
 };
 
 class Port {

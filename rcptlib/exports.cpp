@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <string>
 
 #include "platform/export.h"
 #include "platform/files.h"
+#include "platform/msgbox.h"
 #include "rcptlib/bmp.h"
 #include "rcptlib/printer.h"
 
@@ -22,7 +24,13 @@ void print_bitmap_file(const char* file, std::int32_t justification, std::int32_
                        bool tcpip_variant) {
   if (file == nullptr) return;
   auto r = pink::files::read_all(file, pink::rcptlib::kMaxFileBytes);
-  if (r.status != pink::files::ReadStatus::Ok) return;
+  if (r.status != pink::files::ReadStatus::Ok) {
+    // Nothing is printed, by rule; people learn which file was looked for.
+    const std::string why =
+        r.status == pink::files::ReadStatus::NotFound ? "no bitmap file " : "cannot read the bitmap file ";
+    pink::msgbox::note("PrintBitmap: " + why + pink::files::full_path(file) + ": nothing printed", "rcptlib");
+    return;
+  }
   const auto* p = reinterpret_cast<const std::uint8_t*>(r.bytes.data());
   printer().print_bitmap({p, r.bytes.size()}, justification, size_mode, tcpip_variant);
 }

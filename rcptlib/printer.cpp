@@ -101,11 +101,18 @@ int Printer::open_port(std::string_view name, std::int32_t baud) {
 
 bool Printer::open_serial(std::string_view name, std::int32_t baud) {
   auto opened = devices_.open_serial(name);
-  if (opened.status != serial::OpenStatus::Ok) return false;
+  if (opened.status != serial::OpenStatus::Ok) {
+    msgbox::note("OpenPort: cannot open " + opened.text, "rcptlib");
+    return false;
+  }
   serial_->port = std::move(opened.port);
   // The rate is checked after the device was opened, so that a refused rate
   // closes it again.
-  if (!accepted_baud(baud)) return false;
+  if (!accepted_baud(baud)) {
+    msgbox::note("OpenPort: " + std::string(name) + ": " + std::to_string(baud) + " is not a speed the printer takes",
+                 "rcptlib");
+    return false;
+  }
   serial::Port& p = *serial_->port;
   p.set_queues(kQueueBytes, kQueueBytes);
   p.purge(serial::kPurgeAll);
@@ -140,7 +147,11 @@ bool Printer::open_plain(std::string_view name) {
     return true;
   }
   auto opened = devices_.open_device(name, device::Access::ReadWrite);
-  if (!opened.file) return false;
+  if (!opened.file) {
+    msgbox::note("OpenPort: cannot open " + std::string(name) + (opened.text.empty() ? "" : ": " + opened.text),
+                 "rcptlib");
+    return false;
+  }
   plain_->file = std::move(opened.file);
   plain_->file->purge();
   plain_->open = true;

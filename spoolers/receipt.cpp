@@ -4,6 +4,7 @@
 
 #include "mailbox/bodylines.h"
 #include "mailbox/models.h"
+#include "platform/console.h"
 #include "platform/failure.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -127,6 +128,12 @@ void print_library_path(JobFile& job, const JobHeader& h, mailbox::Mailbox& mb,
       lib.print(text);
       text.clear();
       const bool has_sign = files::lookup_name(sign.sign) == std::string("sign.bmp");
+      if (!has_sign && !files::exists(sign.zorsign)) {
+        // The job goes on without the signature, as it always has; people
+        // learn which files were looked for.
+        console::err("printer: SIGNPRT: no signature file " + files::full_path(sign.sign) + " or " +
+                     files::full_path(sign.zorsign) + ": no signature printed\n");
+      }
       lib.print_bitmap(has_sign ? sign.sign : sign.zorsign);
     } else {
       text += line + "\r\n";

@@ -16,6 +16,7 @@
 #include "payment/ssllib32/settings.h"
 #include "platform/dynlib.h"
 #include "platform/export.h"
+#include "platform/msgbox.h"
 #include "platform/socket.h"
 #include "platform/tls.h"
 
@@ -102,7 +103,11 @@ int start_session(int* socket_handle) {
   if (!c->socket) return 0;
   auto options = client_options(c->peer_address, read_trust_sources(), &dynlib::beside_module);
   options.handshake_timeout_ms = kHandshakeMs;
-  auto session = tls::connect(std::move(c->socket), options);
+  std::string why;
+  auto session = tls::connect(std::move(c->socket), options, &why);
+  if (!session) {
+    msgbox::note(handshake_failure_text(options, why, dynlib::beside_module(kIniFile)), "ssllib32");
+  }
   if (session) {
     std::lock_guard<std::mutex> tg(tables().lock);
     c->ssl_handle = tables().ssls.add(c);

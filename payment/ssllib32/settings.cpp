@@ -26,6 +26,20 @@ tls::ClientOptions client_options(std::string peer_address, const TrustSources& 
   return o;
 }
 
+std::string handshake_failure_text(const tls::ClientOptions& options, std::string_view reason,
+                                   std::string_view ini_path) {
+  std::string line = "the TLS session with " + options.peer_address + " failed: " +
+                     (reason.empty() ? std::string("no reason given") : std::string(reason));
+  if (reason.find("verif") == std::string_view::npos) return line;
+  const std::string ini(ini_path);
+  line += "; the network's certificate was not trusted. Trust anchors: " +
+          (options.ca_file ? *options.ca_file : std::string("the system trust store")) +
+          " (set by PINK_TLS_CAFILE, else CAFile= in [" + std::string(kIniSection) + "] of " + ini +
+          "); name checked: " + options.peer_name.value_or(options.peer_address) +
+          " (set by PINK_TLS_PEERNAME, else PeerName= there)";
+  return line;
+}
+
 TrustSources read_trust_sources() {
   TrustSources s;
   s.env_ca_file = env::get("PINK_TLS_CAFILE");

@@ -45,4 +45,10 @@ tls::ClientOptions client_options(std::string peer_address, const TrustSources& 
 // The sources of this process and library now.
 TrustSources read_trust_sources();
 
+// One line for people on a failed handshake with `options`: the reason, and
+// for a certificate that was not trusted, which trust anchors and peer name
+// were used and which settings name them (`ini_path`: the INI file looked at).
+std::string handshake_failure_text(const tls::ClientOptions& options, std::string_view reason,
+                                   std::string_view ini_path);
+
 }  // namespace pink::ssllib32

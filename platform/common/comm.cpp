@@ -118,7 +118,10 @@ void CommControl::require_open() const {
 
 void CommControl::set_comm_port(int port) {
   if (port_) throw Failure(Err::PortOpenNotValid);
-  if (port < kMinPort || port > kMaxPort) throw Failure(Err::InvalidPortNumber);
+  if (port < kMinPort || port > kMaxPort) {
+    throw Failure(Err::InvalidPortNumber, describe(Err::InvalidPortNumber),
+                  "COM" + std::to_string(port) + " is not a port number 1.." + std::to_string(kMaxPort));
+  }
   port_number_ = port;
 }
 
@@ -263,7 +266,7 @@ void CommControl::output(std::string_view bytes) {
                 r.status == serial::WriteStatus::TimedOut
                     ? "write to " + port_->name() + " did not complete (" + std::to_string(r.written) +
                           " of " + std::to_string(bytes.size()) + " bytes sent)"
-                    : "write to " + port_->name() + " refused");
+                    : "write to " + port_->name() + " refused" + (r.text.empty() ? "" : ": " + r.text));
 }
 
 void CommControl::set_dtr_enable(bool on) {

@@ -62,6 +62,7 @@ Failure::Failure(Err number, std::string description, std::string detail)
 
 std::string Failure::full_text() const {
   if (detail_.empty()) return description_;
+  if (description_.empty()) return detail_;
   return description_ + ": " + detail_;
 }
 

@@ -100,7 +100,12 @@ std::unique_ptr<Library> load(std::string_view name, std::string* error_text) {
   folders.push_back(folder_of(program) + "/lib");
   for (const std::string& folder : folders) {
     const std::string beside = folder + "/" + file;
-    if (!is_file(beside)) continue;
+    if (!is_file(beside)) {
+      // Every place looked in is named, for the message of a failed load.
+      if (!errors.empty()) errors += "; ";
+      errors += "no " + beside;
+      continue;
+    }
     if (void* h = try_open(beside)) return std::unique_ptr<Library>(new Library(h, beside));
   }
   if (void* h = try_open(file)) return std::unique_ptr<Library>(new Library(h, file));

@@ -166,6 +166,16 @@ std::optional<std::string> lookup_name(std::string_view path) {
 
 // ".\zorlog\ZorVB.log" -> "zorlog/ZorVB.log". Double-byte characters are
 // stepped over whole, so that no trail byte is ever taken for a separator.
+std::string full_path(std::string_view path) {
+  std::string native = native_path(path);
+  if (!native.empty() && native[0] == '/') return native;
+  char buf[4096];
+  if (::getcwd(buf, sizeof buf) == nullptr) return native;
+  std::string cwd = text::utf8_to_cp949(buf);
+  if (cwd.empty() || cwd.back() != '/') cwd += '/';
+  return cwd + native;
+}
+
 std::string native_path(std::string_view path) {
   if (path.size() >= 2 && path[0] == '.' && (path[1] == '\\' || path[1] == '/')) path.remove_prefix(2);
   std::string out;

@@ -15,4 +15,6 @@ void show(std::string_view text_cp949, std::string_view caption_cp949) {
   std::fflush(stderr);
 }
 
+void note(std::string_view text_cp949, std::string_view source_cp949) { show(text_cp949, source_cp949); }
+
 }  // namespace pink::msgbox

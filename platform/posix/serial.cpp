@@ -262,6 +262,7 @@ class PosixPort final : public Port {
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
         tx_incomplete_ = tx_incomplete_ || handed > 0;
+        r.text = std::strerror(errno);
         r.status = WriteStatus::Failed;
         r.written = handed;
         return r;
@@ -273,12 +274,14 @@ class PosixPort final : public Port {
       const int pr = ::poll(&p, 1, ms);
       if (pr < 0 && errno != EINTR) {
         tx_incomplete_ = true;
+        r.text = std::strerror(errno);
         r.status = WriteStatus::Failed;
         r.written = handed;
         return r;
       }
       if (pr > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) && !(p.revents & POLLOUT)) {
         tx_incomplete_ = true;
+        r.text = (p.revents & POLLHUP) ? "the line hung up" : "the device reported an error";
         r.status = WriteStatus::Failed;
         r.written = handed;
         return r;
@@ -518,7 +521,7 @@ OpenResult open(std::string_view name) {
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const int err = errno;
-    const std::string why = path + ": " + errno_text(err);
+    const std::string why = canonical + " (" + path + "): " + errno_text(err);
     switch (err) {
       case ENOENT:
       case ENOTDIR:

@@ -85,10 +85,16 @@ std::unique_ptr<Library> load(std::string_view name, std::string* error_text) {
       return std::unique_ptr<Library>(new Library(h, beside));
     }
   }
+  const bool was_beside = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
   const std::wstring w = wide(file);
   HMODULE h = LoadLibraryW(w.c_str());
   if (h == nullptr) {
-    if (error_text) *error_text = file + ": Windows error " + std::to_string(GetLastError());
+    const DWORD err = GetLastError();
+    // Both places looked in are named.
+    if (error_text) {
+      *error_text = (was_beside ? beside + " could not be loaded; " : "no " + beside + "; ") + file +
+                    ": Windows error " + std::to_string(err);
+    }
     return nullptr;
   }
   return std::unique_ptr<Library>(new Library(h, file));

@@ -159,4 +159,15 @@ std::optional<std::string> lookup_name(std::string_view path) {
 
 std::string native_path(std::string_view path) { return std::string(path); }
 
+std::string full_path(std::string_view path) {
+  const std::wstring w = wide(path);
+  const DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return std::string(path);
+  std::wstring full(n, L'\0');
+  const DWORD got = GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
+  if (got == 0 || got >= n) return std::string(path);
+  full.resize(got);
+  return text::utf16_to_cp949(std::u16string(full.begin(), full.end()));
+}
+
 }  // namespace pink::files

@@ -10,8 +10,26 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace pink::serial {
 namespace {
+
+// "error 2: The system cannot find the file specified." (cp949)
+std::string system_text(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string out = "error " + std::to_string(code);
+  if (n != 0 && buffer != nullptr) {
+    std::u16string w(buffer, buffer + n);
+    while (!w.empty() && (w.back() == u'\r' || w.back() == u'\n' || w.back() == u' ')) w.pop_back();
+    out += ": " + text::utf16_to_cp949(w);
+  }
+  if (buffer != nullptr) ::LocalFree(buffer);
+  return out;
+}
 
 constexpr std::array<std::uint32_t, 18> kBauds{
     110,   300,   600,    1200,   2400,   4800,   9600,   14400,  19200,
@@ -243,13 +261,15 @@ class Win32Port final : public Port {
     if (::WriteFile(h_.get(), w->data.data(), size, &done, &w->ov)) {
       return finished(done, size);
     }
-    if (::GetLastError() != ERROR_IO_PENDING) {
+    if (const DWORD err = ::GetLastError(); err != ERROR_IO_PENDING) {
+      r.text = system_text(err);
       clear_errors();
       return r;  // Failed
     }
     const DWORD waited = ::WaitForSingleObject(w->event.get(), wait_time(wait_ms));
     if (waited == WAIT_OBJECT_0) {
       if (!::GetOverlappedResult(h_.get(), &w->ov, &done, FALSE)) {
+        r.text = system_text(::GetLastError());
         clear_errors();
         r.written = done;
         return r;  // Failed
@@ -471,7 +491,7 @@ OpenResult open(std::string_view name) {
                          FILE_FLAG_OVERLAPPED, nullptr));
   if (!h.valid()) {
     const DWORD err = ::GetLastError();
-    const std::string why = canonical + ": error " + std::to_string(err);
+    const std::string why = canonical + ": " + system_text(err);
     switch (err) {
       case ERROR_FILE_NOT_FOUND:
       case ERROR_PATH_NOT_FOUND:

@@ -12,12 +12,27 @@
 #include <string>
 #include <vector>
 
+#include "cli/help.h"
 #include "platform/comm.h"
 #include "platform/console.h"
 #include "platform/failure.h"
 #include "platform/serial.h"
 
 namespace {
+
+constexpr pink::cli::Help kHelp{
+    "commsend",
+    "[--settings 9600,n,8,1] COMn [TEXT...]\n--help | --version",
+    "Sends text to serial port COMn through the serial control, the way the\n"
+    "suite's programs do: the words of TEXT joined by single blanks, as cp949\n"
+    "text, with nothing added; with no TEXT, the bytes of standard input.\n"
+    "--settings gives the line as speed,parity,data bits,stop bits.",
+    "PINK_COMn  the device of COMn (default /dev/ttyS(n-1))",
+    "",
+    "0  sent\n"
+    "1  bad usage\n"
+    "2  the port failed: its failure number and text on standard error",
+};
 
 int usage() {
   pink::console::err("usage: commsend [--settings 9600,n,8,1] COMn [TEXT...]\n");
@@ -28,6 +43,7 @@ int usage() {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args = pink::console::arguments(argc, argv);
+  if (const auto status = pink::cli::respond(args, kHelp)) return *status;
   std::string settings = "9600,n,8,1";
   std::size_t i = 0;
   while (i < args.size() && args[i].rfind("--", 0) == 0) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/help.h"
 #include "platform/devctl.h"
 #include "tools/drawerd/bridge.h"
 #include "tools/vdrawer/log.h"
@@ -24,7 +25,7 @@ constexpr const char* kUsage =
     "usage: drawerd NAME --printer PORT [--baud N] [--pin 2|5] [--pulse MS]\n"
     "               [--open-level high|low] [--status-timeout MS]\n"
     "               [--hold] [--log FILE] [--quiet] [--mode OCTAL]\n"
-    "       drawerd --help\n";
+    "       drawerd --help | --version\n";
 
 constexpr const char* kHelp =
     "Serves the drawer device socket $PINK_DRAWERDIR/NAME (default folder\n"
@@ -193,10 +194,7 @@ int serve(const Options& o) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-    std::cout << kUsage << "\n" << kHelp;
-    return 0;
-  }
+  if (const auto status = cli::respond(args, "drawerd", std::string(kUsage) + "\n" + kHelp)) return *status;
   const auto options = parse(args);
   if (!options) {
     std::cerr << kUsage;

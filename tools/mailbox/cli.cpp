@@ -12,7 +12,31 @@ namespace {
 constexpr std::string_view kUsage =
     "usage: mailbox [--app NAME] get SECTION KEY\n"
     "       mailbox [--app NAME] set SECTION KEY VALUE\n"
-    "       mailbox [--app NAME] list [SECTION]\n";
+    "       mailbox [--app NAME] list [SECTION]\n"
+    "       mailbox --help | --version\n";
+
+}  // namespace
+
+const std::string_view kMailboxHelp =
+    "usage: mailbox [--app NAME] get SECTION KEY\n"
+    "       mailbox [--app NAME] set SECTION KEY VALUE\n"
+    "       mailbox [--app NAME] list [SECTION]\n"
+    "       mailbox --help | --version\n"
+    "\n"
+    "Reads and writes the settings mailbox that the POS and the suite's programs\n"
+    "share. get prints the value (empty when the key does not exist); set writes\n"
+    "it, creating section and key; list prints SECTION<TAB>KEY<TAB>VALUE lines.\n"
+    "The application is \"pink\" unless --app names another.\n"
+    "\n"
+    "Configuration:\n"
+    "  PINK_SETTINGS  the mailbox database (default ~/.config/pink/settings.db;\n"
+    "                 created on first use)\n"
+    "\n"
+    "Exit status:\n"
+    "  0  done\n"
+    "  2  bad usage, or the mailbox could not be read or written\n";
+
+namespace {
 
 CliResult usage(std::string message) {
   CliResult r;
@@ -32,7 +56,7 @@ CliResult mailbox_cli(const std::vector<std::string>& all) {
       app = all[++i];
     } else if (all[i] == "--help" || all[i] == "-h") {
       CliResult r;
-      r.out = std::string(kUsage);
+      r.out = std::string(kMailboxHelp);
       return r;
     } else {
       args.push_back(all[i]);

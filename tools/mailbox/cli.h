@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pink::tools {
@@ -17,5 +18,8 @@ struct CliResult {
 };
 
 CliResult mailbox_cli(const std::vector<std::string>& args);
+
+// The --help text: usage, configuration and exit statuses.
+extern const std::string_view kMailboxHelp;
 
 }  // namespace pink::tools

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/help.h"
 #include "pink/automation.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -114,6 +115,7 @@ std::string load(const pink::msgsend::Options& o, std::vector<Fields>& messages)
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args = pink::console::arguments(argc, argv);
+  if (const auto status = pink::cli::respond(args, "msgsend", pink::msgsend::kUsage)) return *status;
   if (args.empty()) return usage_error("no message given");
   std::string error;
   const auto options = pink::msgsend::parse_options(args, error);

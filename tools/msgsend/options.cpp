@@ -247,6 +247,7 @@ const char* const kUsage =
     "usage: msgsend --seq N --type T --user U --dept D --call PHONE --req PHONE\n"
     "               --subject S --text T [--rdate DATETIME] [--file F]...\n"
     "       msgsend --batch FILE [--type T --user U --dept D ...]\n"
+    "       msgsend --help | --version\n"
     "\n"
     "Sends messages through the message sending object (msgcall.MSGCALLMSG) and\n"
     "prints each one's nRetVal and its meaning. Up to three files are attached\n"
@@ -258,7 +259,9 @@ const char* const kUsage =
     "\n"
     "The provider's servers come from $PINK_MSG_PRIMARY and $PINK_MSG_SECONDARY\n"
     "(host or host:port) or msgcall.ini; the day log goes to $PINK_MSG_LOGDIR.\n"
-    "Exit status: 0 when every message was accepted, 1 when one was not, 2 on\n"
-    "bad usage (nothing is sent then).\n";
+    "Exit status:\n"
+    "  0  every message was accepted\n"
+    "  1  one was not\n"
+    "  2  bad usage (nothing is sent then)\n";
 
 }  // namespace pink::msgsend

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "cli/help.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/socket.h"
@@ -73,7 +74,9 @@ void join_finished(std::list<Worker>& workers) {
 
 int main(int argc, char** argv) {
   std::string error;
-  const auto options = pink::msgsim::parse_options(pink::console::arguments(argc, argv), error);
+  const std::vector<std::string> args = pink::console::arguments(argc, argv);
+  if (const auto status = pink::cli::respond(args, "msgsim", pink::msgsim::kUsage)) return *status;
+  const auto options = pink::msgsim::parse_options(args, error);
   if (!options) {
     pink::console::err("msgsim: " + error + "\n" + pink::msgsim::kUsage);
     return 2;

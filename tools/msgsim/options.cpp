@@ -28,7 +28,11 @@ const char* const kUsage =
     "  --stall login|result   never answer the login / the messages; wait for the close\n"
     "  --short login|result   send half of the reply record there, then close\n"
     "  --wait SECONDS         how long to wait for the terminal's next record (default 60)\n"
-    "  --help                 this text\n";
+    "  --help, --version      this text, the version\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the --connections were served\n"
+    "  2  bad usage, or the port cannot be listened on\n";
 
 namespace {
 

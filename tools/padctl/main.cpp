@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/help.h"
 #include "pink/automation.h"
 #include "tools/padctl/options.h"
 #include "tools/padctl/session.h"
@@ -76,6 +77,7 @@ pink::padctl::Place place(Options& o, Scratch& scratch) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
+  if (const auto status = pink::cli::respond(args, "padctl", pink::padctl::usage())) return *status;
   std::string error;
   auto options = pink::padctl::parse_options(args, error);
   if (!options) {

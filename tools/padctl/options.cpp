@@ -151,6 +151,7 @@ std::string usage(const Family* only) {
       "usage: padctl FAMILY [--port N] [--baud N] COMMAND ARGS... [--bmp FILE] [--timeout MS]\n"
       "              [--snapshot FILE.png [--size WxH]] [--log DIR] [--len N] [--ACTION MS]...\n"
       "       padctl [FAMILY] --help\n"
+      "       padctl --version\n"
       "\n"
       "Drives a signature pad control (created by its ProgID through libpinkauto) on\n"
       "port COMn (--port, default 1; $PINK_COMn names its device): runs COMMAND,\n"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/help.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -95,17 +96,39 @@ void serve(pink::tls::Session& session, std::uint64_t connection, const pink::pa
   log_line(connection, "done");
 }
 
+// The --help text: the usage forms, then what the simulator does.
+std::string help_text() {
+  return std::string(pink::paysim::kUsage) +
+         "       paysim --help | --version\n"
+         "\n"
+         "Plays the card-payment network over TLS for corvana and CorvanaVAN: takes a\n"
+         "connection, sends ENQ, reads the request, answers with the response (or the\n"
+         "refusal, or the fault an option asks for) and ends the exchange with EOT.\n"
+         "--cert and --key are the server's PEM certificate and key; --ca checks at\n"
+         "start that the certificate verifies against that CA. --make-certs DIR\n"
+         "writes a test authority and a server certificate for 127.0.0.1 and\n"
+         "localhost into DIR. The first line printed is \"listening on <address>:<port>\";\n"
+         "--port 0 picks a free port.\n"
+         "The client trusts the simulator through PINK_TLS_CAFILE=DIR/ca.pem.\n"
+         "\n"
+         "Exit status:\n"
+         "  0  the --connections were served, or the certificates were written\n"
+         "  2  bad usage, a file that cannot be read, or no listening socket\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args = pink::console::arguments(argc, argv);
+  if (const auto status = pink::cli::respond(args, "paysim", help_text())) return *status;
   std::string error;
-  auto options = pink::paysim::parse_options(pink::console::arguments(argc, argv), error);
+  auto options = pink::paysim::parse_options(args, error);
   if (!options) {
     pink::console::err("paysim: " + error + "\n" + pink::paysim::kUsage);
     return 2;
   }
   if (options->help) {
-    pink::console::out(pink::paysim::kUsage);
+    pink::console::out(help_text());
     return 0;
   }
   if (!options->make_certs_dir.empty()) return make_certs(options->make_certs_dir);

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/help.h"
 #include "platform/serial.h"
 #include "tools/testkit/capture.h"
 #include "tools/testkit/vport.h"
@@ -91,6 +92,25 @@ class Printer {
   std::size_t offset_ = 0;
 };
 
+constexpr pink::cli::Help kHelp{
+    "vcom",
+    "COMn [--hex] [--out FILE] -- PROGRAM [ARGS...]\n"
+    "COMn [--hex] [--out FILE] --listen\n"
+    "--help | --version",
+    "A virtual serial port: a pseudo-terminal pair whose slave side PINK_COMn\n"
+    "points at. With -- PROGRAM it runs PROGRAM, captures what arrives on the\n"
+    "port until the program ends and prints it; with --listen it prints the\n"
+    "port's device path on the first line, then what arrives until SIGINT or\n"
+    "SIGTERM. Printable text shows as is, other bytes (and \"<\") as <hh>;\n"
+    "--hex prints a hex dump instead; --out FILE also saves the raw bytes.",
+    "PINK_COMn  set for PROGRAM to the port's device path",
+    "FILE       the raw capture (--out), replaced",
+    "PROGRAM's status with -- PROGRAM (1 when FILE cannot be written)\n"
+    "0  after --listen\n"
+    "1  the port cannot be made\n"
+    "2  bad usage",
+};
+
 int usage() {
   std::cerr << "usage: vcom COMn [--hex] [--out FILE] -- PROGRAM [ARGS...]\n"
                "       vcom COMn [--hex] [--out FILE] --listen\n";
@@ -107,6 +127,7 @@ bool save(const std::string& path, const std::string& bytes) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (const auto status = pink::cli::respond(args, kHelp)) return *status;
   if (args.empty()) return usage();
   const int com = pink::serial::port_number(args[0]);
   if (com == 0) {

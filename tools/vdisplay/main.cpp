@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/help.h"
 #include "platform/serial.h"
 #include "tools/testkit/capture.h"
 #include "tools/testkit/vport.h"
@@ -38,7 +39,7 @@ constexpr const char* kUsage =
     "usage: vdisplay COMn [--width N | --graphic] [--out FILE] -- PROGRAM [ARGS...]\n"
     "       vdisplay COMn [--width N | --graphic] [--out FILE] --listen\n"
     "       vdisplay --decode FILE [--width N | --graphic]\n"
-    "       vdisplay --help\n";
+    "       vdisplay --help | --version\n";
 
 constexpr const char* kHelp =
     "\n"
@@ -184,7 +185,9 @@ int run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const auto options = parse(std::vector<std::string>(argv + 1, argv + argc));
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (const auto status = pink::cli::respond(args, "vdisplay", std::string(kUsage) + kHelp)) return *status;
+  const auto options = parse(args);
   if (!options) return usage();
   try {
     return run(*options);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/help.h"
 #include "drivers/drawer/family.h"
 #include "platform/devctl.h"
 #include "tools/vdrawer/log.h"
@@ -24,7 +25,7 @@ using namespace pink;
 constexpr const char* kUsage =
     "usage: vdrawer NAME [--close-after MS] [--release-ms MS] [--refuse CODE]...\n"
     "               [--log FILE] [--quiet] [--mode OCTAL]\n"
-    "       vdrawer --help\n";
+    "       vdrawer --help | --version\n";
 
 constexpr const char* kHelp =
     "Serves the drawer device socket $PINK_DRAWERDIR/NAME (default folder\n"
@@ -179,10 +180,7 @@ int serve(const Options& o) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-    std::cout << kUsage << "\n" << kHelp;
-    return 0;
-  }
+  if (const auto status = cli::respond(args, "vdrawer", std::string(kUsage) + "\n" + kHelp)) return *status;
   const auto options = parse(args);
   if (!options) {
     std::cerr << kUsage;

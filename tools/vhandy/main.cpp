@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/help.h"
 #include "platform/serial.h"
 #include "tools/testkit/capture.h"
 #include "tools/testkit/testkit.h"
@@ -30,6 +31,7 @@ constexpr std::uint32_t kProgramEndMs = 5000;
 constexpr char kHelp[] =
     "usage: vhandy COMn FILE [--timeout S] [--ack-timeout MS] -- PROGRAM [ARGS...]\n"
     "       vhandy COMn FILE [--timeout S] [--ack-timeout MS] --listen\n"
+    "       vhandy --help | --version\n"
     "\n"
     "A handheld terminal on a virtual serial port COMn (a pseudo-terminal pair).\n"
     "Sends ENQ and waits for ACK, sends each line of FILE (LF or CR LF lines,\n"
@@ -163,10 +165,7 @@ int play_listening(pink::testkit::VirtualPort& port, const Options& o, const std
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-    std::cout << kHelp;
-    return 0;
-  }
+  if (const auto status = pink::cli::respond(args, "vhandy", kHelp)) return *status;
   Options o;
   if (const std::string why = parse(args, o); !why.empty()) return usage(why);
   const auto bytes = read_file(o.file);

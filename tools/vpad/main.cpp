@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/help.h"
 #include "platform/files.h"
 #include "tools/testkit/capture.h"
 #include "tools/testkit/vport.h"
@@ -157,6 +158,7 @@ int serve(const Options& o, const pink::vpad::Family& family, const Points& poin
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
+  if (const auto status = pink::cli::respond(args, "vpad", pink::vpad::kUsage)) return *status;
   std::string error;
   const auto options = pink::vpad::parse_options(args, error);
   if (!options) return usage(error);

@@ -11,7 +11,7 @@ namespace pink::vpad {
 const char* const kUsage =
     "usage: vpad FAMILY COMn [options] -- PROGRAM [ARGS...]\n"
     "       vpad FAMILY COMn [options] --listen\n"
-    "       vpad --help\n"
+    "       vpad --help | --version\n"
     "\n"
     "A signature pad of FAMILY (tallypad, stylpad or quillpad) on a virtual\n"
     "serial port COMn (a pseudo-terminal pair). It answers the control's\n"

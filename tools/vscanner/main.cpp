@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/help.h"
 #include "tools/testkit/capture.h"
 #include "tools/testkit/vport.h"
 #include "tools/vscanner/options.h"
@@ -206,7 +207,9 @@ int run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const auto parsed = pink::vscanner::parse(std::vector<std::string>(argv + 1, argv + argc));
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (const auto status = pink::cli::respond(args, "vscanner", pink::vscanner::usage())) return *status;
+  const auto parsed = pink::vscanner::parse(args);
   if (!parsed.options) {
     std::cerr << "vscanner: " << parsed.error << "\n" << pink::vscanner::usage();
     return 2;

@@ -11,7 +11,7 @@ namespace {
 constexpr std::string_view kUsage =
     "usage: vscanner COMn [--end cr|crlf] [--gap MS] [--no-wait] [CODE...] -- PROGRAM [ARGS...]\n"
     "       vscanner COMn [--end cr|crlf] [--gap MS] [--no-wait] --listen [CODE...]\n"
-    "       vscanner --help\n"
+    "       vscanner --help | --version\n"
     "\n"
     "A barcode scanner on a virtual serial port. It sends each CODE (or, with\n"
     "no CODE, each line of standard input as it comes) followed by the ending\n"
@@ -24,7 +24,10 @@ constexpr std::string_view kUsage =
     "               program started elsewhere with PINK_COMn=PATH; runs until\n"
     "               interrupted (Ctrl-C, SIGTERM)\n"
     "  --no-wait    sends at once instead of waiting until a program has\n"
-    "               opened the port and set its line\n";
+    "               opened the port and set its line\n"
+    "\n"
+    "Exit status: PROGRAM's status (128 + signal when interrupted); 0 after\n"
+    "--listen; 1 when the port cannot be made; 2 on bad usage.\n";
 
 struct Ending {
   std::string_view name;
