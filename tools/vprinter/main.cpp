@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/help.h"
 #include "platform/serial.h"
 #include "platform/socket.h"
 #include "tools/testkit/capture.h"
@@ -304,14 +305,7 @@ bool load_font(std::unique_ptr<pink::vprinter::FontGlyphs>& font) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.size() == 1 && args[0] == "--help") {
-    std::cout << kUsage << kHelp;
-    return 0;
-  }
-  if (args.size() == 1 && args[0] == "--version") {
-    std::cout << "vprinter (pink) " << PINK_VERSION << "\n";
-    return 0;
-  }
+  if (const auto status = pink::cli::respond(args, "vprinter", std::string(kUsage) + kHelp)) return *status;
   const auto options = parse(args);
   if (!options) return usage();
   try {
