@@ -190,7 +190,8 @@ Result<void> Loop::listen_for_stop(std::string_view name) {
   // and a sender's open finds a reader for as long as the loop lives.
   const int fd = open_stop_fifo(path, O_RDWR);
   if (fd < 0) {
-    return Result<void>::failure(path + ": " + (errno == EPERM ? std::string("not a FIFO of this user") : std::strerror(errno)));
+    const std::string reason = errno == EPERM ? std::string("not a FIFO of this user") : std::strerror(errno);
+    return Result<void>::failure(path + ": " + reason);
   }
   impl_->stop_fd = fd;
   return {};

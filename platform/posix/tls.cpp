@@ -416,8 +416,8 @@ Done certificate_verifies(SSL_CTX* ctx, const std::string& ca_file) {
   X509* cert = SSL_CTX_get0_certificate(ctx);
   X509_STORE* store = X509_STORE_new();
   X509_STORE_CTX* vctx = X509_STORE_CTX_new();
-  // Without the objects to check with, the check fails with no reason to give.
-  Done outcome = Done::failure("");
+  // Without the objects to check with, the check fails all the same.
+  Done outcome = Done::failure("cannot check the server certificate against " + ca_file);
   if (store && vctx && cert) {
     if (X509_STORE_load_file(store, ca_file.c_str()) != 1) {
       outcome = Done::failure("cannot read the CA certificates in " + ca_file + ": " + take_openssl_reason());
