@@ -65,8 +65,9 @@ msgcall::Message message(std::string text) {
 // Login round trips on one open connection, in milliseconds.
 std::vector<double> login_round_trips(std::uint16_t port, int count) {
   std::vector<double> samples;
-  auto s = net::connect("127.0.0.1", port, 5000);
-  if (!s) return samples;
+  auto connected = net::connect("127.0.0.1", port, 5000);
+  if (!connected) return samples;
+  std::unique_ptr<net::Socket> s = std::move(*connected);
   s->set_no_delay(true);
   const auto request = msgcall::wire::login_request(message(""));
   std::array<std::uint8_t, 4> reply{};

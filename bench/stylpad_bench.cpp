@@ -60,7 +60,8 @@ void BM_SignatureDataToBitmapFile(benchmark::State& state) {
     const auto start = pink::bench::Clock::now();
     const styl::SignatureBitmap bmp = styl::signature_bitmap(frame);
     const bool written =
-        pink::files::write_all(path, std::string_view(reinterpret_cast<const char*>(bmp.file.data()), bmp.file.size()));
+        pink::files::write_all(path, std::string_view(reinterpret_cast<const char*>(bmp.file.data()), bmp.file.size()))
+            .ok();
     std::string styl2 = pink::signpad::styl2_string(
         std::span(bmp.file).subspan<pink::signpad::kBitmapHeaderBytes, pink::signpad::kImageBytes>());
     benchmark::DoNotOptimize(styl2);

@@ -7,6 +7,8 @@
 #include <benchmark/benchmark.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,6 +24,16 @@ namespace {
 constexpr std::string_view kRequest = "AB0200123456004A09A";
 const std::string kResponse(136, 'R');
 
+// The value of a set-up step; a benchmark cannot run without it.
+template <typename T>
+T must(Result<T> step, const char* what) {
+  if (!step) {
+    std::fprintf(stderr, "tls_bench: %s: %s\n", what, step.why().c_str());
+    std::exit(2);
+  }
+  return std::move(*step);
+}
+
 std::string read_some(tls::Session& s, std::size_t want) {
   std::string got, buf(4096, '\0');
   while (got.size() < want && s.wait_readable(10000) == 1) {
@@ -36,11 +48,11 @@ std::string read_some(tls::Session& s, std::size_t want) {
 class Network {
  public:
   Network() {
-    pki_ = *tls::make_test_pki(dir_.path());
+    pki_ = must(tls::make_test_pki(dir_.path()), "test PKI");
     tls::ServerOptions o;
     o.cert_file = pki_.server_cert;
     o.key_file = pki_.server_key;
-    server_ = tls::listen(o);
+    server_ = must(tls::listen(o), "listen");
     thread_ = std::thread([this] { serve(); });
   }
   ~Network() {
@@ -53,13 +65,14 @@ class Network {
  private:
   void serve() {
     while (!stop_) {
-      auto s = server_->accept(200);
-      if (!s) continue;
-      s->send(std::string_view("\x05"));
-      if (read_some(*s, kRequest.size()).size() != kRequest.size()) continue;
-      s->send(kResponse);
-      if (read_some(*s, 1) == "\x06") s->send(std::string_view("\x04"));
-      read_some(*s, 1);  // until the terminal closes
+      auto accepted = server_->accept(200);
+      if (!accepted) continue;
+      tls::Session& s = **accepted;
+      s.send(std::string_view("\x05"));
+      if (read_some(s, kRequest.size()).size() != kRequest.size()) continue;
+      s.send(kResponse);
+      if (read_some(s, 1) == "\x06") s.send(std::string_view("\x04"));
+      read_some(s, 1);  // until the terminal closes
     }
   }
 
@@ -126,15 +139,15 @@ BENCHMARK(BM_StartOfAWindowsProcessUnderWine)->Unit(benchmark::kMillisecond)->Us
 
 void BM_RequestRoundTripOnAnOpenSession(benchmark::State& state) {
   testkit::TempDir dir;
-  const auto pki = *tls::make_test_pki(dir.path());
+  const auto pki = must(tls::make_test_pki(dir.path()), "test PKI");
   tls::ServerOptions so;
   so.cert_file = pki.server_cert;
   so.key_file = pki.server_key;
-  auto server = tls::listen(so);
+  auto server = must(tls::listen(so), "listen");
   std::thread echo([&] {
     auto s = server->accept(10000);
     while (s && s->wait_readable(10000) == 1) {
-      std::string got = read_some(*s, 1);
+      std::string got = read_some(**s, 1);
       if (got.empty()) break;
       s->send(got);
     }

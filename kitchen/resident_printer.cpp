@@ -204,8 +204,8 @@ int run_resident(const ResidentProfile& profile) {
   events::Loop loop;
   events::install_stop_handlers();
   // "<program> --stop" reaches it where no close message can.
-  if (std::string why; !loop.listen_for_stop(profile.program, &why)) {
-    const std::string line = std::string(profile.program) + ": stop requests cannot be taken: " + why;
+  if (const auto listening = loop.listen_for_stop(profile.program); !listening) {
+    const std::string line = std::string(profile.program) + ": stop requests cannot be taken: " + listening.why();
     std::fprintf(stderr, "%s\n", line.c_str());
   }
   mailbox::StoreMailbox mb;

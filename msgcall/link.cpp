@@ -72,13 +72,16 @@ std::unique_ptr<net::Socket> connect_one(const Endpoint& endpoint) {
     return nullptr;
   }
   const auto port = static_cast<std::uint16_t>(endpoint.port);
-  auto socket = endpoint.port > 0 && endpoint.port <= 65535
-                    ? net::connect(net::format_ipv4(*found.address), port)
-                    : nullptr;
-  if (!socket) {
+  if (endpoint.port <= 0 || endpoint.port > 65535) {
     daylog::write(logtext::connect_failed());
     return nullptr;
   }
+  auto connected = net::connect(net::format_ipv4(*found.address), port);
+  if (!connected) {
+    daylog::write(logtext::connect_failed());
+    return nullptr;
+  }
+  std::unique_ptr<net::Socket> socket = std::move(*connected);
   socket->set_timeouts(kTimeoutMs, kTimeoutMs);
   socket->set_no_delay(true);
   socket->set_linger(true, kLingerSeconds);

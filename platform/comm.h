@@ -13,7 +13,10 @@
 // Property errors are pink::Failure with the control's numbers and texts:
 // 380 invalid property value, 8000 not valid while the port is open,
 // 8002 invalid port number, 8005 port already open, 8015 could not set comm
-// state, 8018 operation valid only when the port is open.
+// state, 8018 operation valid only when the port is open. It throws, unlike
+// the rest of the platform layer (platform/result.h), because the control it
+// models raises its errors and the programs take them down their single
+// failure path.
 //
 // Output hands the bytes to the port and returns when they have left it (with a
 // generous limit derived from the line time), so OutBufferCount = 0 after an

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace pink::dynlib {
 
 class Library {
@@ -26,15 +28,15 @@ class Library {
   const std::string& path() const noexcept { return path_; }
 
  private:
-  friend std::unique_ptr<Library> load(std::string_view, std::string*);
+  friend Result<std::unique_ptr<Library>> load(std::string_view);
   Library(void* handle, std::string path) : handle_(handle), path_(std::move(path)) {}
   void* handle_;
   std::string path_;
 };
 
-// Loads the library by its base name ("rcptlib", "XOposPrint"). Returns null
-// when it cannot be loaded, with the reason in `error_text` when given.
-std::unique_ptr<Library> load(std::string_view name, std::string* error_text = nullptr);
+// Loads the library by its base name ("rcptlib", "XOposPrint"). On failure
+// the reason names every place looked in and what the loader said.
+Result<std::unique_ptr<Library>> load(std::string_view name);
 
 // The OS file name of a base name ("librcptlib.so", "rcptlib.dll").
 std::string file_name(std::string_view name);

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace pink::events {
 
 class Loop {
@@ -54,8 +56,8 @@ class Loop {
   // under one name; each request stops one of them.
   // Windows: the named event "pink-<name>-stop". Linux: the FIFO
   // "<lock folder>/pink-<name>.stop" (the folder of SingleInstance).
-  // False, with the reason in `why`, when the program cannot listen.
-  bool listen_for_stop(std::string_view name, std::string* why = nullptr);
+  // A failure with the reason when the program cannot listen.
+  Result<void> listen_for_stop(std::string_view name);
 
   // The loop of the running program (set by the constructor), or null.
   static Loop* current();

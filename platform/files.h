@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace pink::files {
 
 // NotAFile: the name leads to something other than a plain file (a device,
@@ -46,8 +48,9 @@ enum class AppendStatus { Ok, PathNotFound, AccessDenied, NoSpace, Failed };
 // bytes and closes it again.
 AppendStatus append(std::string_view path, std::string_view bytes);
 
-// Replaces the file's content (creating it, but never its folder).
-bool write_all(std::string_view path, std::string_view bytes);
+// Replaces the file's content (creating it, but never its folder). On failure
+// the path and the system's reason ("<path>: No space left on device").
+Result<void> write_all(std::string_view path, std::string_view bytes);
 
 bool exists(std::string_view path);
 

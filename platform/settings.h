@@ -8,6 +8,10 @@
 // compare case-insensitively like registry names; values are stored as UTF-8.
 //
 // All texts given and returned here are cp949.
+//
+// Unlike the rest of the platform layer (platform/result.h), a failing store
+// throws pink::Failure: every caller is a program whose single failure path
+// catches it and reports the store's trouble with its number and text.
 #pragma once
 
 #include <optional>

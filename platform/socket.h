@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/result.h"
 
 namespace pink::net {
 
@@ -90,21 +91,26 @@ class Socket {
   Socket() = default;
 };
 
-// Connects to a dotted IPv4 address, blocking (optionally bounded).
-// Returns null on failure, with the reason in `error_text` when given.
-std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port,
-                                std::uint32_t timeout_ms = 0, std::string* error_text = nullptr);
+// Connects to a dotted IPv4 address, blocking (optionally bounded; 0 waits as
+// long as the system does). On failure the reason ("connect: Connection
+// refused"), and last_error() tells the system's code.
+Result<std::unique_ptr<Socket>> connect(std::string_view ipv4, std::uint16_t port,
+                                        std::uint32_t timeout_ms = 0);
 
 class Listener {
  public:
   virtual ~Listener() = default;
   // Waits up to `timeout_ms` (clock::kWaitForever: no limit) for a connection.
+  // Null when none came in time, and also when taking it failed (the peer
+  // gave up before it was taken, the process ran out of handles): either way
+  // there is no connection now and the caller waits again or gives up, so
+  // the two are not told apart and this is no Result.
   virtual std::unique_ptr<Socket> accept(std::uint32_t timeout_ms) = 0;
   virtual std::uint16_t port() const = 0;
 };
 
 // Listens on `ipv4`:`port` (port 0 picks a free one), with address reuse.
-std::unique_ptr<Listener> listen(std::string_view ipv4, std::uint16_t port,
-                                 std::string* error_text = nullptr);
+// On failure the reason ("listen: Address already in use").
+Result<std::unique_ptr<Listener>> listen(std::string_view ipv4, std::uint16_t port);
 
 }  // namespace pink::net

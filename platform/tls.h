@@ -15,8 +15,8 @@
 // private key or its contents into an error text.
 //
 //   auto sock = net::connect("127.0.0.1", port, 5000);
-//   auto tls = tls::connect(std::move(sock), tls::ClientOptions::from_environment("127.0.0.1"), &err);
-//   if (!tls) ... err says why (e.g. "certificate verify failed: ...")
+//   auto tls = tls::connect(std::move(*sock), tls::ClientOptions::from_environment("127.0.0.1"));
+//   if (!tls) ... tls.why() says why (e.g. "certificate verify failed: ...")
 //   tls->send(request); if (tls->wait_readable(45000) == 1) n = tls->recv(buf);
 //   tls->close();
 #pragma once
@@ -30,6 +30,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/result.h"
 #include "platform/socket.h"
 
 namespace pink::tls {
@@ -82,9 +83,8 @@ struct ClientOptions {
   static ClientOptions from_environment(std::string peer_address);
 };
 
-// Runs the client handshake on a connected socket. Null on failure (socket
-// closed), with a short reason in `error_text` when given.
-std::unique_ptr<Session> connect(std::unique_ptr<net::Socket> socket, const ClientOptions& options,
-                                 std::string* error_text = nullptr);
+// Runs the client handshake on a connected socket. On failure (the socket
+// closed) a short reason.
+Result<std::unique_ptr<Session>> connect(std::unique_ptr<net::Socket> socket, const ClientOptions& options);
 
 }  // namespace pink::tls

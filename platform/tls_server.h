@@ -2,8 +2,8 @@
 // simulator and the tests. Linux build only: nothing of the Windows build may
 // include this header (the terminals never serve TLS).
 //
-//   auto server = tls::listen({.cert_file = "server.pem", .key_file = "server.key"}, &err);
-//   auto session = server->accept(20000, &err);   // a tls::Session, as a client gets
+//   auto server = tls::listen({.cert_file = "server.pem", .key_file = "server.key"});
+//   auto session = server->accept(20000);   // a tls::Session, as a client gets
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/result.h"
 #include "platform/tls.h"
 
 namespace pink::tls {
@@ -38,14 +39,15 @@ class Server {
  public:
   virtual ~Server() = default;
   // Waits up to `timeout_ms` for a connection and runs the server handshake
-  // (bounded by the handshake time-out). Null on time-out or a failed
-  // handshake, the reason in `error_text` when given.
-  virtual std::unique_ptr<Session> accept(std::uint32_t timeout_ms, std::string* error_text = nullptr) = 0;
+  // (bounded by the handshake time-out). A failure on time-out ("no
+  // connection") or a failed handshake, with the reason: the tools and tests
+  // that serve TLS report both alike.
+  virtual Result<std::unique_ptr<Session>> accept(std::uint32_t timeout_ms) = 0;
   virtual std::uint16_t port() const = 0;
 };
 
-// Loads certificate and key and listens. Null on failure with the reason.
-std::unique_ptr<Server> listen(const ServerOptions& options, std::string* error_text = nullptr);
+// Loads certificate and key and listens; on failure the reason.
+Result<std::unique_ptr<Server>> listen(const ServerOptions& options);
 
 // File names of a throwaway test PKI in one folder.
 struct TestPki {
@@ -57,8 +59,7 @@ struct TestPki {
 
 // Writes a fresh test PKI (EC P-256 keys, SHA-256 signatures whose r and s
 // are full 32 bytes each, valid from an hour ago for 30 days) into `folder`,
-// which must exist. The CA keys are never written. Nothing on failure, with
-// the reason.
-std::optional<TestPki> make_test_pki(const std::string& folder, std::string* error_text = nullptr);
+// which must exist. The CA keys are never written. On failure the reason.
+Result<TestPki> make_test_pki(const std::string& folder);
 
 }  // namespace pink::tls

@@ -201,7 +201,7 @@ bool Printer::open_network(std::string_view address) {
   auto socket = net::connect(address, kNetworkPort);
   if (!socket) return false;
   socket->set_timeouts(kNetTimeoutMs, kNetTimeoutMs);
-  net_->socket = std::move(socket);
+  net_->socket = std::move(*socket);
   net_->connected = true;
   net_->address = std::string(address);
   net_->port = kNetworkPort;

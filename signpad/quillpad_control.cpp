@@ -431,7 +431,7 @@ bool QuillpadControl::snapshot(const std::string& png_path, int width, int heigh
     paint();
   }
   const std::vector<std::uint8_t> png = canvas_.png();
-  return files::write_all(text::utf8_to_cp949(png_path), std::string(png.begin(), png.end()));
+  return files::write_all(text::utf8_to_cp949(png_path), std::string(png.begin(), png.end())).ok();
 }
 
 // --- The day log -----------------------------------------------------------------

@@ -491,7 +491,8 @@ bool StylpadControl::snapshot(const std::string& png_path, int width, int height
   paint(canvas);
   const std::vector<std::uint8_t> png = canvas.png();
   return files::write_all(text::utf8_to_cp949(png_path),
-                          std::string_view(reinterpret_cast<const char*>(png.data()), png.size()));
+                          std::string_view(reinterpret_cast<const char*>(png.data()), png.size()))
+      .ok();
 }
 
 }  // namespace pink::signpad::styl

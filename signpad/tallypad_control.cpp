@@ -175,7 +175,7 @@ void TallypadControl::data(Mode mode, Value& event_ret, Value& result) {
 std::int16_t TallypadControl::save_bitmap(const std::string& path_cp949) const {
   if (mode_ != Mode::SignSend || !ready_) return 0;
   const BitmapFile file = bitmap_file(image_);
-  return files::write_all(path_cp949, std::string_view(reinterpret_cast<const char*>(file.data()), file.size()))
+  return files::write_all(path_cp949, std::string_view(reinterpret_cast<const char*>(file.data()), file.size())).ok()
              ? 1
              : 0;
 }
@@ -260,7 +260,8 @@ bool TallypadControl::snapshot(const std::string& png_path, int width, int heigh
   if (width < 1 || height < 1 || width > kMaxSnapshotSide || height > kMaxSnapshotSide) return false;
   const std::vector<std::uint8_t> png = paint(drawn_, width, height).png();
   return files::write_all(text::utf8_to_cp949(png_path),
-                          std::string_view(reinterpret_cast<const char*>(png.data()), png.size()));
+                          std::string_view(reinterpret_cast<const char*>(png.data()), png.size()))
+      .ok();
 }
 
 }  // namespace pink::signpad::tally

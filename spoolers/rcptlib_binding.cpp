@@ -64,12 +64,11 @@ class Rcptlib final : public ReceiptLibrary {
 }  // namespace
 
 std::unique_ptr<ReceiptLibrary> load_rcptlib() {
-  std::string why;
-  auto lib = dynlib::load("rcptlib", &why);
+  auto lib = dynlib::load("rcptlib");
   if (!lib) {
-    throw Failure(Err::FileNotFound, "File not found: " + dynlib::file_name("rcptlib"), why);
+    throw Failure(Err::FileNotFound, "File not found: " + dynlib::file_name("rcptlib"), lib.why());
   }
-  return std::make_unique<Rcptlib>(std::move(lib));
+  return std::make_unique<Rcptlib>(std::move(*lib));
 }
 
 }  // namespace pink::spoolers

@@ -53,12 +53,12 @@ void Binding::bind() noexcept {
   bound_ = true;
   ++load_attempts_;
   try {
-    std::string error;
-    library_ = dynlib::load(library_name_, &error);
-    if (!library_) {
-      load_error_ = error.empty() ? dynlib::file_name(library_name_) + ": not loaded" : error;
+    auto loaded = dynlib::load(library_name_);
+    if (!loaded) {
+      load_error_ = loaded.why().empty() ? dynlib::file_name(library_name_) + ": not loaded" : loaded.why();
       return;
     }
+    library_ = std::move(*loaded);
     function_ = library_->function<EditTextFn>(kFunctionName);
     if (function_ == nullptr) load_error_ = library_->path() + ": no " + std::string(kFunctionName);
   } catch (...) {

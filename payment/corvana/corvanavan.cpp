@@ -57,13 +57,14 @@ class CorvanaVan final : public Network {
   template <typename Fn>
   Fn entry(const char* name) {
     if (!lib_) {
-      std::string why;
-      lib_ = dynlib::load(kLibrary, &why);
-      if (!lib_) {
+      auto loaded = dynlib::load(kLibrary);
+      if (!loaded) {
+        const std::string& why = loaded.why();
         throw Failure(Err::FileNotFound, describe(Err::FileNotFound),
                       "File not found: " + dynlib::file_name(kLibrary) +
                           (why.empty() ? "" : ": " + why));
       }
+      lib_ = std::move(*loaded);
     }
     auto fn = lib_->function<Fn>(name);
     if (fn == nullptr) {

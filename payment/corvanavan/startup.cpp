@@ -40,7 +40,7 @@ int start_libraries() {
   auto& held = held_libraries();
   for (std::size_t i = 0; i < kLibraryNames.size(); ++i) {
     auto loaded = dynlib::load(kLibraryNames[i]);
-    held[i] = std::move(loaded);
+    held[i] = loaded ? std::move(*loaded) : nullptr;
   }
   return port;
 }

@@ -46,18 +46,18 @@ class Ssllib32 final : public Transport {
     if (library_) return true;
     auto lib = dynlib::load(kLibraryName);
     if (!lib) return false;
-    sock_connect_ = resolve<SockConnectFn>(*lib, "sock_connect", "_sock_connect@8");
-    startup_ = resolve<SslStartFn>(*lib, "SSL_StartUp", "_SSL_StartUp@4");
-    start_client_ = resolve<SslStartFn>(*lib, "SSL_StartClient", "_SSL_StartClient@4");
-    select_ = resolve<SslSelectTimeOutFn>(*lib, "SSL_SelectTimeOut", "_SSL_SelectTimeOut@8");
-    recv_ = resolve<SslRecvDataFn>(*lib, "SSL_RecvData", "_SSL_RecvData@12");
-    send_ = resolve<SslSendDataFn>(*lib, "SSL_SendData", "_SSL_SendData@12");
-    close_ = resolve<SslCloseFn>(*lib, "SSL_Close", "_SSL_Close@8");
+    sock_connect_ = resolve<SockConnectFn>(**lib, "sock_connect", "_sock_connect@8");
+    startup_ = resolve<SslStartFn>(**lib, "SSL_StartUp", "_SSL_StartUp@4");
+    start_client_ = resolve<SslStartFn>(**lib, "SSL_StartClient", "_SSL_StartClient@4");
+    select_ = resolve<SslSelectTimeOutFn>(**lib, "SSL_SelectTimeOut", "_SSL_SelectTimeOut@8");
+    recv_ = resolve<SslRecvDataFn>(**lib, "SSL_RecvData", "_SSL_RecvData@12");
+    send_ = resolve<SslSendDataFn>(**lib, "SSL_SendData", "_SSL_SendData@12");
+    close_ = resolve<SslCloseFn>(**lib, "SSL_Close", "_SSL_Close@8");
     if (!sock_connect_ || !startup_ || !start_client_ || !select_ || !recv_ || !send_ ||
         !close_) {
       return false;
     }
-    library_ = std::move(lib);
+    library_ = std::move(*lib);
     return true;
   }
 

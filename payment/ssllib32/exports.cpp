@@ -103,11 +103,11 @@ int start_session(int* socket_handle) {
   if (!c->socket) return 0;
   auto options = client_options(c->peer_address, read_trust_sources(), &dynlib::beside_module);
   options.handshake_timeout_ms = kHandshakeMs;
-  std::string why;
-  auto session = tls::connect(std::move(c->socket), options, &why);
-  if (!session) {
-    msgbox::note(handshake_failure_text(options, why, dynlib::beside_module(kIniFile)), "ssllib32");
+  auto opened = tls::connect(std::move(c->socket), options);
+  if (!opened) {
+    msgbox::note(handshake_failure_text(options, opened.why(), dynlib::beside_module(kIniFile)), "ssllib32");
   }
+  std::unique_ptr<tls::Session> session = opened ? std::move(*opened) : nullptr;
   if (session) {
     std::lock_guard<std::mutex> tg(tables().lock);
     c->ssl_handle = tables().ssls.add(c);
@@ -135,7 +135,7 @@ int connect_socket(const char* ip, int port) {
   if (!socket) return kConnectFailed;
   auto c = std::make_shared<Connection>();
   c->peer_address = address;
-  c->socket = std::move(socket);
+  c->socket = std::move(*socket);
   std::lock_guard<std::mutex> g(tables().lock);
   const int h = tables().sockets.add(c);
   if (h == 0) return kTooMany;  // the socket closes with the record

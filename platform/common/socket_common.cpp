@@ -44,10 +44,9 @@ std::string format_ipv4(std::uint32_t address) {
   return out;
 }
 
-std::optional<std::uint32_t> detail::address_of(std::string_view ipv4, std::string* error_text) {
-  auto address = parse_ipv4(ipv4);
-  if (!address && error_text) *error_text = "not a dotted IPv4 address: " + std::string(ipv4);
-  return address;
+Result<std::uint32_t> detail::address_of(std::string_view ipv4) {
+  if (const auto address = parse_ipv4(ipv4)) return *address;
+  return Result<std::uint32_t>::failure("not a dotted IPv4 address: " + std::string(ipv4));
 }
 
 }  // namespace pink::net

@@ -6,11 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace pink::net::detail {
 
-// The address a connect or listen is given, as parse_ipv4 reads it; when it
-// is no dotted IPv4 literal, nothing, with the reason in `error_text` when
-// given.
-std::optional<std::uint32_t> address_of(std::string_view ipv4, std::string* error_text);
+// The address a connect or listen is given, as parse_ipv4 reads it; a failure
+// naming the text when it is no dotted IPv4 literal.
+Result<std::uint32_t> address_of(std::string_view ipv4);
 
 }  // namespace pink::net::detail

@@ -10,9 +10,6 @@ constexpr std::string_view kBegin = "-----BEGIN ";
 constexpr std::string_view kDashes = "-----";
 constexpr std::string_view kCertificateLabel = "CERTIFICATE";
 
-void set_error(std::string* error_text, std::string text) {
-  if (error_text) *error_text = std::move(text);
-}
 
 // The value of a base64 character, or -1.
 int base64_value(char c) {
@@ -60,13 +57,12 @@ struct Block {
   std::size_t next = 0;
 };
 
-std::optional<Block> read_block(std::string_view pem, std::size_t at, std::string* error_text) {
+Result<Block> read_block(std::string_view pem, std::size_t at) {
   const std::size_t label_at = at + kBegin.size();
   const std::size_t label_end = pem.find(kDashes, label_at);
   const std::size_t line_end = pem.find('\n', label_at);
   if (label_end == std::string_view::npos || (line_end != std::string_view::npos && line_end < label_end)) {
-    set_error(error_text, "a BEGIN line is not complete");
-    return std::nullopt;
+    return Result<Block>::failure("a BEGIN line is not complete");
   }
   Block b;
   b.label = pem.substr(label_at, label_end - label_at);
@@ -74,8 +70,7 @@ std::optional<Block> read_block(std::string_view pem, std::size_t at, std::strin
   const std::size_t body_at = label_end + kDashes.size();
   const std::size_t end_at = pem.find(end_line, body_at);
   if (end_at == std::string_view::npos) {
-    set_error(error_text, "a " + std::string(b.label) + " block has no END line");
-    return std::nullopt;
+    return Result<Block>::failure("a " + std::string(b.label) + " block has no END line");
   }
   b.body = pem.substr(body_at, end_at - body_at);
   b.next = end_at + end_line.size();
@@ -115,18 +110,18 @@ std::optional<std::string> base64_decode(std::string_view text) {
   return out;
 }
 
-std::optional<std::vector<std::string>> pem_certificates(std::string_view pem, std::string* error_text) {
+Result<std::vector<std::string>> pem_certificates(std::string_view pem) {
+  using Certificates = Result<std::vector<std::string>>;
   std::vector<std::string> certificates;
   std::size_t at = 0;
   while ((at = pem.find(kBegin, at)) != std::string_view::npos) {
-    const auto block = read_block(pem, at, error_text);
-    if (!block) return std::nullopt;
+    const auto block = read_block(pem, at);
+    if (!block) return Certificates::failure(block.why());
     at = block->next;
     if (block->label != kCertificateLabel) continue;
     auto der = base64_decode(block->body);
     if (!der || der->empty()) {
-      set_error(error_text, "certificate " + std::to_string(certificates.size() + 1) + " is not valid base64");
-      return std::nullopt;
+      return Certificates::failure("certificate " + std::to_string(certificates.size() + 1) + " is not valid base64");
     }
     certificates.push_back(std::move(*der));
   }

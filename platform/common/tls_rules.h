@@ -10,14 +10,16 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace pink::tls::rules {
 
 // The DER encodings of the "CERTIFICATE" blocks of a PEM text, in order.
 // Blocks of other kinds (keys, CRLs) are skipped. A certificate block that
 // is not well formed (no end line, bad base64, empty) makes the whole text
-// unusable: nothing, with the reason in `error_text`. A text without any
-// certificate block gives an empty list.
-std::optional<std::vector<std::string>> pem_certificates(std::string_view pem, std::string* error_text = nullptr);
+// unusable: a failure with the reason. A text without any certificate block
+// gives an empty list.
+Result<std::vector<std::string>> pem_certificates(std::string_view pem);
 
 // Strict base64 (RFC 4648 alphabet, "=" padding only at the end); blanks and
 // line ends between characters are skipped. Nothing when malformed.

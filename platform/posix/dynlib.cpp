@@ -79,7 +79,7 @@ std::string beside_module(std::string_view file_name) {
   return text::utf8_to_cp949(module_folder()) + "/" + std::string(file_name);
 }
 
-std::unique_ptr<Library> load(std::string_view name, std::string* error_text) {
+Result<std::unique_ptr<Library>> load(std::string_view name) {
   const std::string file = file_name(name);
   std::string errors;
   auto try_open = [&](const std::string& what) -> void* {
@@ -109,8 +109,7 @@ std::unique_ptr<Library> load(std::string_view name, std::string* error_text) {
     if (void* h = try_open(beside)) return std::unique_ptr<Library>(new Library(h, beside));
   }
   if (void* h = try_open(file)) return std::unique_ptr<Library>(new Library(h, file));
-  if (error_text) *error_text = errors;
-  return nullptr;
+  return Result<std::unique_ptr<Library>>::failure(std::move(errors));
 }
 
 }  // namespace pink::dynlib

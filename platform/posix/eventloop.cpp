@@ -180,22 +180,21 @@ void Loop::pump() { impl_->pass(0); }
 
 Loop* Loop::current() { return g_current; }
 
-bool Loop::listen_for_stop(std::string_view name, std::string* why) {
-  if (impl_->stop_fd >= 0) return true;
+Result<void> Loop::listen_for_stop(std::string_view name) {
+  if (impl_->stop_fd >= 0) return {};
   const std::string path = stop_fifo_path(name);
   if (::mkfifo(path.c_str(), 0600) != 0 && errno != EEXIST) {
-    if (why) *why = path + ": " + std::strerror(errno);
-    return false;
+    return Result<void>::failure(path + ": " + std::strerror(errno));
   }
   // Read and write: the FIFO never reports a hang-up when a sender closes,
   // and a sender's open finds a reader for as long as the loop lives.
   const int fd = open_stop_fifo(path, O_RDWR);
   if (fd < 0) {
-    if (why) *why = path + ": " + (errno == EPERM ? std::string("not a FIFO of this user") : std::strerror(errno));
-    return false;
+    const std::string reason = errno == EPERM ? std::string("not a FIFO of this user") : std::strerror(errno);
+    return Result<void>::failure(path + ": " + reason);
   }
   impl_->stop_fd = fd;
-  return true;
+  return {};
 }
 
 StopResult send_stop(std::string_view name, std::uint32_t wait_ms) {

@@ -3,6 +3,7 @@
 #include "platform/files.h"
 
 #include <cerrno>
+#include <cstring>
 #include <limits>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -137,11 +138,15 @@ AppendStatus append(std::string_view path, std::string_view bytes) {
   return (closed && ok) ? AppendStatus::Ok : AppendStatus::Failed;
 }
 
-bool write_all(std::string_view path, std::string_view bytes) {
+Result<void> write_all(std::string_view path, std::string_view bytes) {
+  auto failed = [&](int err) { return Result<void>::failure(std::string(path) + ": " + std::strerror(err)); };
   const int fd = open_retrying(os_path(path), O_WRONLY | O_TRUNC | O_CREAT);
-  if (fd < 0) return false;
-  const bool ok = write_fully(fd, bytes);
-  return ::close(fd) == 0 && ok;
+  if (fd < 0) return failed(errno);
+  const int write_error = write_fully(fd, bytes) ? 0 : errno;
+  // A failed close can be the first report of a failed write (NFS, a full disk).
+  const int close_error = ::close(fd) == 0 ? 0 : errno;
+  if (write_error != 0 || close_error != 0) return failed(write_error != 0 ? write_error : close_error);
+  return {};
 }
 
 bool exists(std::string_view path) {

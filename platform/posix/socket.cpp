@@ -26,8 +26,9 @@ std::uint64_t now_ms() {
   return static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
-void set_error(std::string* error_text, const std::string& what, int err) {
-  if (error_text) *error_text = what + ": " + std::strerror(err);
+template <typename T>
+Result<T> failed(const std::string& what, int err) {
+  return Result<T>::failure(what + ": " + std::strerror(err));
 }
 
 void set_blocking(int fd, bool blocking) {
@@ -217,23 +218,22 @@ HostLookup lookup_ipv4(std::string_view host) {
   return out;
 }
 
-std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port, std::uint32_t timeout_ms,
-                                std::string* error_text) {
-  const auto address = detail::address_of(ipv4, error_text);
+Result<std::unique_ptr<Socket>> connect(std::string_view ipv4, std::uint16_t port, std::uint32_t timeout_ms) {
+  using Connected = Result<std::unique_ptr<Socket>>;
+  const auto address = detail::address_of(ipv4);
   if (!address) {
     errno = EINVAL;
-    return nullptr;
+    return Connected::failure(address.why());
   }
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
-    set_error(error_text, "socket", errno);
-    return nullptr;
+    return failed<std::unique_ptr<Socket>>("socket", errno);
   }
-  auto fail = [&](const char* what, int err) -> std::unique_ptr<Socket> {
-    set_error(error_text, what, err);
+  auto fail = [&](const char* what, int err) {
+    Connected outcome = failed<std::unique_ptr<Socket>>(what, err);
     ::close(fd);
     errno = err;
-    return nullptr;
+    return outcome;
   };
 
   const sockaddr_in sa = make_address(*address, port);
@@ -254,21 +254,20 @@ std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port, std::
   return std::make_unique<PosixSocket>(fd);
 }
 
-std::unique_ptr<Listener> listen(std::string_view ipv4, std::uint16_t port, std::string* error_text) {
-  const auto address = detail::address_of(ipv4, error_text);
-  if (!address) return nullptr;
+Result<std::unique_ptr<Listener>> listen(std::string_view ipv4, std::uint16_t port) {
+  const auto address = detail::address_of(ipv4);
+  if (!address) return Result<std::unique_ptr<Listener>>::failure(address.why());
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
-    set_error(error_text, "socket", errno);
-    return nullptr;
+    return failed<std::unique_ptr<Listener>>("socket", errno);
   }
   const int one = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in sa = make_address(*address, port);
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, 16) != 0) {
-    set_error(error_text, "listen", errno);
+    const int err = errno;
     ::close(fd);
-    return nullptr;
+    return failed<std::unique_ptr<Listener>>("listen", err);
   }
   socklen_t len = sizeof sa;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);

@@ -85,8 +85,11 @@ std::string take_openssl_reason() {
   return reason;
 }
 
-void set_error(std::string* error_text, std::string text) {
-  if (error_text) *error_text = std::move(text);
+using Done = Result<void>;
+
+template <typename T>
+Result<std::unique_ptr<T>> failed(std::string why) {
+  return Result<std::unique_ptr<T>>::failure(std::move(why));
 }
 
 // ---- the socket BIO ----------------------------------------------------------
@@ -200,28 +203,26 @@ class OpenSslSession final : public Session {
   ~OpenSslSession() override { close(); }
 
   // Takes a fresh SSL object (owned from here on) and wires it to the socket.
-  bool attach(SSL* ssl, std::string* error_text) {
+  Done attach(SSL* ssl) {
     ssl_ = ssl;
     const int fl = ::fcntl(state_.fd, F_GETFL);
     if (fl < 0 || ::fcntl(state_.fd, F_SETFL, fl | O_NONBLOCK) < 0) {
       failed_ = true;
-      set_error(error_text, "cannot switch the socket to non-blocking mode");
-      return false;
+      return Done::failure("cannot switch the socket to non-blocking mode");
     }
     const BIO_METHOD* method = socket_bio_method();
     BIO* bio = method ? BIO_new(method) : nullptr;
     if (!bio) {
       failed_ = true;
-      set_error(error_text, "cannot create the socket BIO");
-      return false;
+      return Done::failure("cannot create the socket BIO");
     }
     BIO_set_data(bio, &state_);
     BIO_set_init(bio, 1);
     SSL_set_bio(ssl_, bio, bio);
-    return true;
+    return {};
   }
 
-  bool handshake(bool client, std::uint32_t timeout_ms, std::string* error_text) {
+  Done handshake(bool client, std::uint32_t timeout_ms) {
     const Deadline deadline = Deadline::after(timeout_ms);
     for (;;) {
       ERR_clear_error();
@@ -232,32 +233,27 @@ class OpenSslSession final : public Session {
         const int w = wait_fd(state_.fd, e == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, deadline);
         if (w > 0) continue;
         failed_ = true;
-        set_error(error_text, w == 0 ? "TLS handshake timed out" : "TLS handshake: wait failed");
-        return false;
+        return Done::failure(w == 0 ? "TLS handshake timed out" : "TLS handshake: wait failed");
       }
       failed_ = true;
       const long verify = SSL_get_verify_result(ssl_);
       std::string reason = take_openssl_reason();
       if (client && verify != X509_V_OK) {
-        set_error(error_text, std::string("certificate verify failed: ") + X509_verify_cert_error_string(verify));
-      } else if (!reason.empty()) {
-        set_error(error_text, "TLS handshake failed: " + reason);
-      } else {
-        set_error(error_text, state_.eof ? "TLS handshake failed: the peer closed the connection"
-                                         : "TLS handshake failed");
+        return Done::failure(std::string("certificate verify failed: ") + X509_verify_cert_error_string(verify));
       }
-      return false;
+      if (!reason.empty()) return Done::failure("TLS handshake failed: " + reason);
+      return Done::failure(state_.eof ? "TLS handshake failed: the peer closed the connection"
+                                      : "TLS handshake failed");
     }
     if (client) {
       // The handshake verifies the peer already (SSL_VERIFY_PEER); a session
       // without a verified certificate is never handed out all the same.
       if (SSL_get0_peer_certificate(ssl_) == nullptr || SSL_get_verify_result(ssl_) != X509_V_OK) {
         failed_ = true;
-        set_error(error_text, "certificate verify failed: no verified server certificate");
-        return false;
+        return Done::failure("certificate verify failed: no verified server certificate");
       }
     }
-    return true;
+    return {};
   }
 
   long send(std::span<const std::uint8_t> bytes) override {
@@ -390,26 +386,21 @@ class OpenSslServer final : public Server {
   OpenSslServer(CtxPtr ctx, std::unique_ptr<net::Listener> listener, std::uint32_t handshake_ms)
       : ctx_(std::move(ctx)), listener_(std::move(listener)), handshake_ms_(handshake_ms) {}
 
-  std::unique_ptr<Session> accept(std::uint32_t timeout_ms, std::string* error_text) override {
+  Result<std::unique_ptr<Session>> accept(std::uint32_t timeout_ms) override {
     auto socket = listener_->accept(timeout_ms);
-    if (!socket) {
-      set_error(error_text, "no connection");
-      return nullptr;
-    }
+    if (!socket) return failed<Session>("no connection");
     // Small records go out at once: a server that writes its session
     // tickets and then a one-byte answer must not hold the answer back
     // until the client acknowledges the tickets (a delayed ACK, 40 ms).
     socket->set_no_delay(true);
     SSL* ssl = SSL_new(ctx_.get());
     if (!ssl) {
-      set_error(error_text, "cannot create a TLS session: " + take_openssl_reason());
-      return nullptr;
+      return failed<Session>("cannot create a TLS session: " + take_openssl_reason());
     }
     auto session = std::make_unique<OpenSslSession>(std::move(socket));
-    if (!session->attach(ssl, error_text) || !session->handshake(false, handshake_ms_, error_text)) {
-      return nullptr;
-    }
-    return session;
+    if (auto attached = session->attach(ssl); !attached) return failed<Session>(attached.why());
+    if (auto shaken = session->handshake(false, handshake_ms_); !shaken) return failed<Session>(shaken.why());
+    return std::unique_ptr<Session>(std::move(session));
   }
 
   std::uint16_t port() const override { return listener_->port(); }
@@ -421,22 +412,24 @@ class OpenSslServer final : public Server {
 };
 
 // Checks that the certificate in use by `ctx` chains to the CAs in `ca_file`.
-bool certificate_verifies(SSL_CTX* ctx, const std::string& ca_file, std::string* error_text) {
+Done certificate_verifies(SSL_CTX* ctx, const std::string& ca_file) {
   X509* cert = SSL_CTX_get0_certificate(ctx);
   X509_STORE* store = X509_STORE_new();
   X509_STORE_CTX* vctx = X509_STORE_CTX_new();
-  bool ok = false;
+  // Without the objects to check with, the check fails all the same.
+  Done outcome = Done::failure("cannot check the server certificate against " + ca_file);
   if (store && vctx && cert) {
     if (X509_STORE_load_file(store, ca_file.c_str()) != 1) {
-      set_error(error_text, "cannot read the CA certificates in " + ca_file + ": " + take_openssl_reason());
+      outcome = Done::failure("cannot read the CA certificates in " + ca_file + ": " + take_openssl_reason());
     } else {
       STACK_OF(X509)* chain = nullptr;
       SSL_CTX_get0_chain_certs(ctx, &chain);
       if (X509_STORE_CTX_init(vctx, store, cert, chain) == 1) {
-        ok = X509_verify_cert(vctx) == 1;
-        if (!ok) {
-          set_error(error_text, "the server certificate does not verify against " + ca_file + ": " +
-                                    X509_verify_cert_error_string(X509_STORE_CTX_get_error(vctx)));
+        if (X509_verify_cert(vctx) == 1) {
+          outcome = Done();
+        } else {
+          outcome = Done::failure("the server certificate does not verify against " + ca_file + ": " +
+                                  X509_verify_cert_error_string(X509_STORE_CTX_get_error(vctx)));
         }
       }
     }
@@ -444,73 +437,64 @@ bool certificate_verifies(SSL_CTX* ctx, const std::string& ca_file, std::string*
   X509_STORE_CTX_free(vctx);
   X509_STORE_free(store);
   ERR_clear_error();
-  return ok;
+  return outcome;
 }
 
 }  // namespace
 
-std::unique_ptr<Session> connect(std::unique_ptr<net::Socket> socket, const ClientOptions& options,
-                                 std::string* error_text) {
+Result<std::unique_ptr<Session>> connect(std::unique_ptr<net::Socket> socket, const ClientOptions& options) {
   if (!socket) {
-    set_error(error_text, "no socket");
-    return nullptr;
+    return failed<Session>("no socket");
   }
   if (options.peer_name ? options.peer_name->empty() : !net::parse_ipv4(options.peer_address)) {
-    set_error(error_text, "no peer identity to verify (a dotted IPv4 address or a host name is needed)");
-    return nullptr;
+    return failed<Session>("no peer identity to verify (a dotted IPv4 address or a host name is needed)");
   }
   if (options.peer_name && options.peer_name->front() == '.') {
     // OpenSSL would take it for "any name below this domain".
-    set_error(error_text, "not a usable peer name: " + *options.peer_name);
-    return nullptr;
+    return failed<Session>("not a usable peer name: " + *options.peer_name);
   }
   ERR_clear_error();
   CtxPtr ctx(SSL_CTX_new(TLS_client_method()));
   if (!ctx) {
-    set_error(error_text, "cannot create a TLS context: " + take_openssl_reason());
-    return nullptr;
+    return failed<Session>("cannot create a TLS context: " + take_openssl_reason());
   }
   SSL_CTX_set_min_proto_version(ctx.get(), TLS1_2_VERSION);
   SSL_CTX_set_options(ctx.get(), SSL_OP_IGNORE_UNEXPECTED_EOF | SSL_OP_NO_RENEGOTIATION);
   SSL_CTX_set_verify(ctx.get(), SSL_VERIFY_PEER, nullptr);
   if (options.ca_file) {
     if (SSL_CTX_load_verify_locations(ctx.get(), options.ca_file->c_str(), nullptr) != 1) {
-      set_error(error_text, "cannot read the trust anchors in " + *options.ca_file + ": " + take_openssl_reason());
-      return nullptr;
+      return failed<Session>("cannot read the trust anchors in " + *options.ca_file + ": " + take_openssl_reason());
     }
   } else if (SSL_CTX_set_default_verify_paths(ctx.get()) != 1) {
-    set_error(error_text, "cannot load the system trust store: " + take_openssl_reason());
-    return nullptr;
+    return failed<Session>("cannot load the system trust store: " + take_openssl_reason());
   }
 
   SSL* ssl = SSL_new(ctx.get());  // holds its own reference to the context
   if (!ssl) {
-    set_error(error_text, "cannot create a TLS session: " + take_openssl_reason());
-    return nullptr;
+    return failed<Session>("cannot create a TLS session: " + take_openssl_reason());
   }
   auto session = std::make_unique<OpenSslSession>(std::move(socket));
-  if (!session->attach(ssl, error_text)) return nullptr;
+  if (auto attached = session->attach(ssl); !attached) return failed<Session>(attached.why());
   if (options.peer_name) {
     const char* name = options.peer_name->c_str();
     SSL_set_hostflags(ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
     if (SSL_set1_host(ssl, name) != 1 || SSL_set_tlsext_host_name(ssl, name) != 1) {
-      set_error(error_text, "not a usable peer name: " + *options.peer_name);
-      return nullptr;
+      return failed<Session>("not a usable peer name: " + *options.peer_name);
     }
   } else if (X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), options.peer_address.c_str()) != 1) {
-    set_error(error_text, "not a usable peer address: " + options.peer_address);
-    return nullptr;
+    return failed<Session>("not a usable peer address: " + options.peer_address);
   }
-  if (!session->handshake(true, options.handshake_timeout_ms, error_text)) return nullptr;
-  return session;
+  if (auto shaken = session->handshake(true, options.handshake_timeout_ms); !shaken) {
+    return failed<Session>(shaken.why());
+  }
+  return std::unique_ptr<Session>(std::move(session));
 }
 
-std::unique_ptr<Server> listen(const ServerOptions& options, std::string* error_text) {
+Result<std::unique_ptr<Server>> listen(const ServerOptions& options) {
   ERR_clear_error();
   CtxPtr ctx(SSL_CTX_new(TLS_server_method()));
   if (!ctx) {
-    set_error(error_text, "cannot create a TLS context: " + take_openssl_reason());
-    return nullptr;
+    return failed<Server>("cannot create a TLS context: " + take_openssl_reason());
   }
   SSL_CTX* c = ctx.get();
   if (version_number(options.min_version) < TLS1_2_VERSION) {
@@ -520,38 +504,32 @@ std::unique_ptr<Server> listen(const ServerOptions& options, std::string* error_
   }
   if (SSL_CTX_set_min_proto_version(c, version_number(options.min_version)) != 1 ||
       SSL_CTX_set_max_proto_version(c, version_number(options.max_version)) != 1) {
-    set_error(error_text, "unsupported protocol range");
-    return nullptr;
+    return failed<Server>("unsupported protocol range");
   }
   SSL_CTX_set_options(c, SSL_OP_IGNORE_UNEXPECTED_EOF | SSL_OP_NO_RENEGOTIATION);
   SSL_CTX_set_default_passwd_cb(c, no_pass_phrase);
   if (SSL_CTX_use_certificate_chain_file(c, options.cert_file.c_str()) != 1) {
-    set_error(error_text, "cannot read the certificate in " + options.cert_file + ": " + take_openssl_reason());
-    return nullptr;
+    return failed<Server>("cannot read the certificate in " + options.cert_file + ": " + take_openssl_reason());
   }
   if (SSL_CTX_use_PrivateKey_file(c, options.key_file.c_str(), SSL_FILETYPE_PEM) != 1) {
     if (ERR_GET_REASON(ERR_peek_last_error()) == X509_R_KEY_VALUES_MISMATCH) {
       ERR_clear_error();
-      set_error(error_text, "the private key in " + options.key_file + " does not belong to the certificate");
-    } else {
-      set_error(error_text, "cannot read the private key in " + options.key_file + ": " + take_openssl_reason());
+      return failed<Server>("the private key in " + options.key_file + " does not belong to the certificate");
     }
-    return nullptr;
+    return failed<Server>("cannot read the private key in " + options.key_file + ": " + take_openssl_reason());
   }
   if (SSL_CTX_check_private_key(c) != 1) {
     ERR_clear_error();
-    set_error(error_text, "the private key in " + options.key_file + " does not belong to the certificate");
-    return nullptr;
+    return failed<Server>("the private key in " + options.key_file + " does not belong to the certificate");
   }
-  if (options.ca_file && !certificate_verifies(c, *options.ca_file, error_text)) return nullptr;
+  if (options.ca_file) {
+    if (auto verified = certificate_verifies(c, *options.ca_file); !verified) return failed<Server>(verified.why());
+  }
 
-  std::string listen_error;
-  auto listener = net::listen(options.address, options.port, &listen_error);
-  if (!listener) {
-    set_error(error_text, listen_error);
-    return nullptr;
-  }
-  return std::make_unique<OpenSslServer>(std::move(ctx), std::move(listener), options.handshake_timeout_ms);
+  auto listener = net::listen(options.address, options.port);
+  if (!listener) return failed<Server>(listener.why());
+  return std::unique_ptr<Server>(
+      std::make_unique<OpenSslServer>(std::move(ctx), std::move(*listener), options.handshake_timeout_ms));
 }
 
 }  // namespace pink::tls

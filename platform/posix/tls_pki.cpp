@@ -134,39 +134,35 @@ CertPtr make_cert(const CertRecipe& recipe, EVP_PKEY* key, X509* issuer, EVP_PKE
   return cert;
 }
 
-bool write_cert(const std::string& path, X509* cert, std::string* error_text) {
+Result<void> write_cert(const std::string& path, X509* cert) {
   BioPtr bio(BIO_new_file(path.c_str(), "w"));
   if (!bio || PEM_write_bio_X509(bio.get(), cert) != 1) {
-    if (error_text) *error_text = "cannot write " + path + ": " + reason();
-    return false;
+    return Result<void>::failure("cannot write " + path + ": " + reason());
   }
-  return true;
+  return {};
 }
 
 // The key file is created for its owner only, before anything is written.
-bool write_key(const std::string& path, EVP_PKEY* key, std::string* error_text) {
+Result<void> write_key(const std::string& path, EVP_PKEY* key) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0 || ::fchmod(fd, 0600) != 0) {
     if (fd >= 0) ::close(fd);
-    if (error_text) *error_text = "cannot write " + path;
-    return false;
+    return Result<void>::failure("cannot write " + path);
   }
   BioPtr bio(BIO_new_fd(fd, BIO_CLOSE));
   if (!bio) {
     ::close(fd);
-    if (error_text) *error_text = "cannot write " + path;
-    return false;
+    return Result<void>::failure("cannot write " + path);
   }
   if (PEM_write_bio_PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr) != 1) {
-    if (error_text) *error_text = "cannot write " + path + ": " + reason();
-    return false;
+    return Result<void>::failure("cannot write " + path + ": " + reason());
   }
-  return true;
+  return {};
 }
 
 }  // namespace
 
-std::optional<TestPki> make_test_pki(const std::string& folder, std::string* error_text) {
+Result<TestPki> make_test_pki(const std::string& folder) {
   ERR_clear_error();
   TestPki pki;
   pki.ca_cert = folder + "/ca.pem";
@@ -176,8 +172,7 @@ std::optional<TestPki> make_test_pki(const std::string& folder, std::string* err
 
   KeyPtr ca_key = new_key(), server_key = new_key(), other_key = new_key();
   if (!ca_key || !server_key || !other_key) {
-    if (error_text) *error_text = "cannot generate keys: " + reason();
-    return std::nullopt;
+    return Result<TestPki>::failure("cannot generate keys: " + reason());
   }
   CertPtr ca = make_cert({"pink test CA", true, nullptr}, ca_key.get(), nullptr, nullptr);
   CertPtr other = ca ? make_cert({"pink other test CA", true, nullptr}, other_key.get(), nullptr, nullptr) : nullptr;
@@ -185,14 +180,14 @@ std::optional<TestPki> make_test_pki(const std::string& folder, std::string* err
                                   ca_key.get())
                       : nullptr;
   if (!ca || !other || !server) {
-    if (error_text) *error_text = "cannot build the certificates: " + reason();
-    return std::nullopt;
+    return Result<TestPki>::failure("cannot build the certificates: " + reason());
   }
-  if (!write_cert(pki.ca_cert, ca.get(), error_text) || !write_cert(pki.other_ca_cert, other.get(), error_text) ||
-      !write_cert(pki.server_cert, server.get(), error_text) ||
-      !write_key(pki.server_key, server_key.get(), error_text)) {
-    return std::nullopt;
-  }
+  // Written in order; the first that fails stops the rest.
+  Result<void> written = write_cert(pki.ca_cert, ca.get());
+  if (written) written = write_cert(pki.other_ca_cert, other.get());
+  if (written) written = write_cert(pki.server_cert, server.get());
+  if (written) written = write_key(pki.server_key, server_key.get());
+  if (!written) return Result<TestPki>::failure(written.why());
   return pki;
 }
 

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "platform/text.h"
+#include "platform/win32/system_text.h"
 
 namespace pink::devctl {
 namespace {
@@ -16,20 +17,7 @@ std::wstring wide(std::string_view cp949) {
   return std::wstring(w.begin(), w.end());
 }
 
-std::string error_text(DWORD code) {
-  wchar_t* buffer = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::string out = "error " + std::to_string(code);
-  if (n != 0 && buffer != nullptr) {
-    std::u16string w(buffer, buffer + n);
-    while (!w.empty() && (w.back() == u'\r' || w.back() == u'\n' || w.back() == u' ')) w.pop_back();
-    out += ": " + text::utf16_to_cp949(w);
-  }
-  if (buffer != nullptr) LocalFree(buffer);
-  return out;
-}
+using win32::system_text;
 
 class HandleDevice final : public Device {
  public:
@@ -100,7 +88,7 @@ OpenResult open(std::string_view name) {
   HANDLE h = CreateFileW(wide(name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    r.text = std::string(name) + ": " + error_text(GetLastError());
+    r.text = std::string(name) + ": " + system_text(GetLastError());
     return r;
   }
   r.device = std::make_unique<HandleDevice>(h);

@@ -74,7 +74,7 @@ std::string beside_module(std::string_view file_name) {
   return module_folder() + "\\" + std::string(file_name);
 }
 
-std::unique_ptr<Library> load(std::string_view name, std::string* error_text) {
+Result<std::unique_ptr<Library>> load(std::string_view name) {
   const std::string file = file_name(name);
   const std::string beside = module_folder() + "\\" + file;
   const std::wstring wb = wide(beside);
@@ -91,11 +91,9 @@ std::unique_ptr<Library> load(std::string_view name, std::string* error_text) {
   if (h == nullptr) {
     const DWORD err = GetLastError();
     // Both places looked in are named.
-    if (error_text) {
-      *error_text = (was_beside ? beside + " could not be loaded; " : "no " + beside + "; ") + file +
-                    ": Windows error " + std::to_string(err);
-    }
-    return nullptr;
+    return Result<std::unique_ptr<Library>>::failure(
+        (was_beside ? beside + " could not be loaded; " : "no " + beside + "; ") + file +
+        ": Windows error " + std::to_string(err));
   }
   return std::unique_ptr<Library>(new Library(h, file));
 }

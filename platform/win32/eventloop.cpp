@@ -200,17 +200,16 @@ void Loop::pump() {
 
 Loop* Loop::current() { return g_current; }
 
-bool Loop::listen_for_stop(std::string_view name, std::string* why) {
-  if (impl_->stop_event != nullptr) return true;
+Result<void> Loop::listen_for_stop(std::string_view name) {
+  if (impl_->stop_event != nullptr) return {};
   // Auto-reset: one request stops one listener. The default security lets
   // the same user (the sender) set it; the name is in the session's space.
   HANDLE h = CreateEventW(nullptr, FALSE, FALSE, stop_event_name(name).c_str());
   if (h == nullptr) {
-    if (why) *why = "CreateEvent: Windows error " + std::to_string(GetLastError());
-    return false;
+    return Result<void>::failure("CreateEvent: Windows error " + std::to_string(GetLastError()));
   }
   impl_->stop_event = h;
-  return true;
+  return {};
 }
 
 StopResult send_stop(std::string_view name, std::uint32_t wait_ms) {

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "platform/text.h"
+#include "platform/win32/system_text.h"
 
 namespace pink::files {
 namespace {
@@ -122,12 +123,19 @@ AppendStatus append(std::string_view path, std::string_view bytes) {
   return ok ? AppendStatus::Ok : AppendStatus::Failed;
 }
 
-bool write_all(std::string_view path, std::string_view bytes) {
+Result<void> write_all(std::string_view path, std::string_view bytes) {
+  auto failed = [&](DWORD err) { return Result<void>::failure(std::string(path) + ": " + win32::system_text(err)); };
   HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  const bool ok = write_fully(h, bytes);
-  return CloseHandle(h) && ok;
+  if (h == INVALID_HANDLE_VALUE) return failed(GetLastError());
+  DWORD write_error = 0;
+  if (!write_fully(h, bytes)) {
+    // A write that took nothing without an error code still failed.
+    write_error = GetLastError() != 0 ? GetLastError() : static_cast<DWORD>(ERROR_WRITE_FAULT);
+  }
+  const DWORD close_error = CloseHandle(h) ? 0 : GetLastError();
+  if (write_error != 0 || close_error != 0) return failed(write_error != 0 ? write_error : close_error);
+  return {};
 }
 
 bool exists(std::string_view path) { return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }

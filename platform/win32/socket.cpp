@@ -12,8 +12,9 @@
 namespace pink::net {
 namespace {
 
-void set_error(std::string* error_text, const std::string& what, int err) {
-  if (error_text) *error_text = what + ": Winsock error " + std::to_string(err);
+template <typename T>
+Result<T> failed(const std::string& what, int err) {
+  return Result<T>::failure(what + ": Winsock error " + std::to_string(err));
 }
 
 void set_blocking(SOCKET s, bool blocking) {
@@ -183,23 +184,22 @@ HostLookup lookup_ipv4(std::string_view host) {
   return out;
 }
 
-std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port, std::uint32_t timeout_ms,
-                                std::string* error_text) {
-  const auto address = detail::address_of(ipv4, error_text);
+Result<std::unique_ptr<Socket>> connect(std::string_view ipv4, std::uint16_t port, std::uint32_t timeout_ms) {
+  using Connected = Result<std::unique_ptr<Socket>>;
+  const auto address = detail::address_of(ipv4);
   if (!address) {
     WSASetLastError(WSAEINVAL);
-    return nullptr;
+    return Connected::failure(address.why());
   }
   const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) {
-    set_error(error_text, "socket", WSAGetLastError());
-    return nullptr;
+    return failed<std::unique_ptr<Socket>>("socket", WSAGetLastError());
   }
-  auto fail = [&](const char* what, int err) -> std::unique_ptr<Socket> {
-    set_error(error_text, what, err);
+  auto fail = [&](const char* what, int err) {
+    Connected outcome = failed<std::unique_ptr<Socket>>(what, err);
     closesocket(s);
     WSASetLastError(err);
-    return nullptr;
+    return outcome;
   };
   const sockaddr_in sa = make_address(*address, port);
   if (timeout_ms == 0) {
@@ -225,20 +225,19 @@ std::unique_ptr<Socket> connect(std::string_view ipv4, std::uint16_t port, std::
 
 // No SO_REUSEADDR here: on Windows it would let another socket take over a
 // port that is in use, and a closed port can be bound again without it.
-std::unique_ptr<Listener> listen(std::string_view ipv4, std::uint16_t port, std::string* error_text) {
-  const auto address = detail::address_of(ipv4, error_text);
-  if (!address) return nullptr;
+Result<std::unique_ptr<Listener>> listen(std::string_view ipv4, std::uint16_t port) {
+  const auto address = detail::address_of(ipv4);
+  if (!address) return Result<std::unique_ptr<Listener>>::failure(address.why());
   const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) {
-    set_error(error_text, "socket", WSAGetLastError());
-    return nullptr;
+    return failed<std::unique_ptr<Listener>>("socket", WSAGetLastError());
   }
   sockaddr_in sa = make_address(*address, port);
   if (::bind(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == SOCKET_ERROR ||
       ::listen(s, 16) == SOCKET_ERROR) {
-    set_error(error_text, "listen", WSAGetLastError());
+    const int err = WSAGetLastError();
     closesocket(s);
-    return nullptr;
+    return failed<std::unique_ptr<Listener>>("listen", err);
   }
   int len = sizeof sa;
   getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len);

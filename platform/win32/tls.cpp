@@ -42,9 +42,7 @@ constexpr ULONG kRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC
                            ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_MANUAL_CRED_VALIDATION |
                            ISC_REQ_EXTENDED_ERROR;
 
-void set_error(std::string* error_text, std::string text) {
-  if (error_text) *error_text = std::move(text);
-}
+using Done = Result<void>;
 
 struct StatusText {
   SECURITY_STATUS status;
@@ -168,8 +166,8 @@ class SchannelSession final : public Session {
   ~SchannelSession() override { close(); }
 
   // Credentials, handshake, certificate checks.
-  bool open(const TrustAnchors* anchors, const PeerIdentity& peer, const std::string& sni,
-            std::uint32_t timeout_ms, std::string* error_text);
+  Done open(const TrustAnchors* anchors, const PeerIdentity& peer, const std::string& sni,
+            std::uint32_t timeout_ms);
 
   long send(std::span<const std::uint8_t> bytes) override;
   long recv(std::span<std::uint8_t> out) override;
@@ -185,10 +183,10 @@ class SchannelSession final : public Session {
   enum class Fill { Data, Closed, TimedOut, Failed };
   enum class Step { Data, NeedMore, Closed, Failed };
 
-  bool acquire_credentials(std::string* error_text);
-  bool start_handshake(const Deadline& d, std::string* error_text);
-  bool run_handshake(const Deadline& d, bool read_first, std::string* error_text);
-  bool check_session(const TrustAnchors* anchors, const PeerIdentity& peer, std::string* error_text);
+  Done acquire_credentials();
+  Done start_handshake(const Deadline& d);
+  Done run_handshake(const Deadline& d, bool read_first);
+  Done check_session(const TrustAnchors* anchors, const PeerIdentity& peer);
   Io send_token(SecBuffer& token, const Deadline& d);
   Fill fill(const Deadline& d);
   Step decrypt_buffered();
@@ -217,7 +215,7 @@ class SchannelSession final : public Session {
   bool peer_closed_ = false;
 };
 
-bool SchannelSession::acquire_credentials(std::string* error_text) {
+Done SchannelSession::acquire_credentials() {
   SCHANNEL_CRED cred{};
   cred.dwVersion = SCHANNEL_CRED_VERSION;
   cred.grbitEnabledProtocols = kProtocols;
@@ -234,11 +232,10 @@ bool SchannelSession::acquire_credentials(std::string* error_text) {
                                    &expiry);
   }
   if (st != SEC_E_OK) {
-    set_error(error_text, "cannot create TLS credentials: " + status_text(st));
-    return false;
+    return Done::failure("cannot create TLS credentials: " + status_text(st));
   }
   has_cred_ = true;
-  return true;
+  return {};
 }
 
 Io SchannelSession::send_token(SecBuffer& token, const Deadline& d) {
@@ -251,7 +248,7 @@ Io SchannelSession::send_token(SecBuffer& token, const Deadline& d) {
   return r;
 }
 
-bool SchannelSession::start_handshake(const Deadline& d, std::string* error_text) {
+Done SchannelSession::start_handshake(const Deadline& d) {
   SecBuffer out{0, SECBUFFER_TOKEN, nullptr};
   SecBufferDesc out_desc{SECBUFFER_VERSION, 1, &out};
   ULONG attributes = 0;
@@ -259,31 +256,28 @@ bool SchannelSession::start_handshake(const Deadline& d, std::string* error_text
                                                         &ctx_, &out_desc, &attributes, nullptr);
   if (st != SEC_I_CONTINUE_NEEDED && st != SEC_E_OK) {
     send_token(out, d);
-    set_error(error_text, "TLS handshake failed: " + status_text(st));
-    return false;
+    return Done::failure("TLS handshake failed: " + status_text(st));
   }
   has_ctx_ = true;
   const Io sent = send_token(out, d);
   if (sent != Io::Done) {
-    set_error(error_text, sent == Io::TimedOut ? "TLS handshake timed out" : "TLS handshake: the connection failed");
-    return false;
+    return Done::failure(sent == Io::TimedOut ? "TLS handshake timed out" : "TLS handshake: the connection failed");
   }
-  return true;
+  return {};
 }
 
 // Runs InitializeSecurityContext over what the server sends until the
 // handshake (or, after a TLS 1.3 post-handshake message, its processing) is
 // complete. Bytes behind the handshake stay in incoming_.
-bool SchannelSession::run_handshake(const Deadline& d, bool read_first, std::string* error_text) {
+Done SchannelSession::run_handshake(const Deadline& d, bool read_first) {
   bool need_read = read_first;
   for (;;) {
     if (need_read) {
       const Io r = recv_raw(s_, incoming_, d);
       if (r != Io::Done || incoming_.size() > kMaxHandshakeBuffer) {
-        set_error(error_text, r == Io::TimedOut ? "TLS handshake timed out"
+        return Done::failure(r == Io::TimedOut ? "TLS handshake timed out"
                               : r == Io::Closed ? "TLS handshake failed: the peer closed the connection"
                                                 : "TLS handshake failed: the connection failed");
-        return false;
       }
     }
     SecBuffer in[2] = {{static_cast<ULONG>(incoming_.size()), SECBUFFER_TOKEN, incoming_.data()},
@@ -307,59 +301,56 @@ bool SchannelSession::run_handshake(const Deadline& d, bool read_first, std::str
     }
     keep_tail(incoming_, in[1].BufferType == SECBUFFER_EXTRA ? in[1].cbBuffer : 0);
     if (st != SEC_E_OK && st != SEC_I_CONTINUE_NEEDED) {
-      set_error(error_text, "TLS handshake failed: " + status_text(st));
-      return false;
+      return Done::failure("TLS handshake failed: " + status_text(st));
     }
     if (sent != Io::Done) {
-      set_error(error_text, sent == Io::TimedOut ? "TLS handshake timed out" : "TLS handshake: the connection failed");
-      return false;
+      return Done::failure(sent == Io::TimedOut ? "TLS handshake timed out" : "TLS handshake: the connection failed");
     }
-    if (st == SEC_E_OK) return true;
+    if (st == SEC_E_OK) return {};
     need_read = incoming_.empty();
   }
 }
 
-bool SchannelSession::check_session(const TrustAnchors* anchors, const PeerIdentity& peer, std::string* error_text) {
+Done SchannelSession::check_session(const TrustAnchors* anchors, const PeerIdentity& peer) {
   SecPkgContext_ConnectionInfo info{};
   if (QueryContextAttributesW(&ctx_, SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK ||
       QueryContextAttributesW(&ctx_, SECPKG_ATTR_CONNECTION_INFO, &info) != SEC_E_OK ||
       sizes_.cbMaximumMessage == 0) {
-    set_error(error_text, "TLS handshake failed: the session cannot be queried");
-    return false;
+    return Done::failure("TLS handshake failed: the session cannot be queried");
   }
   protocol_ = info.dwProtocol;
   if (!(protocol_ & (SP_PROT_TLS1_2 | SP_PROT_TLS1_3))) {
-    set_error(error_text, "TLS handshake failed: the server chose " + protocol_name(protocol_) +
+    return Done::failure("TLS handshake failed: the server chose " + protocol_name(protocol_) +
                               ", below the lowest protocol allowed (TLSv1.2)");
-    return false;
   }
   PCCERT_CONTEXT cert = nullptr;
   if (QueryContextAttributesW(&ctx_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &cert) != SEC_E_OK) cert = nullptr;
   const std::string why = win32::verify_server(cert, anchors, peer);
   if (cert) CertFreeCertificateContext(cert);
   if (!why.empty()) {
-    set_error(error_text, why);
-    return false;
+    return Done::failure(why);
   }
-  return true;
+  return {};
 }
 
-bool SchannelSession::open(const TrustAnchors* anchors, const PeerIdentity& peer, const std::string& sni,
-                           std::uint32_t timeout_ms, std::string* error_text) {
+Done SchannelSession::open(const TrustAnchors* anchors, const PeerIdentity& peer, const std::string& sni,
+                           std::uint32_t timeout_ms) {
   target_.assign(sni.begin(), sni.end());  // plain ASCII, checked by the caller
   u_long nonblocking = 1;
   if (ioctlsocket(s_, FIONBIO, &nonblocking) != 0) {
-    set_error(error_text, "cannot switch the socket to non-blocking mode");
-    return false;
+    return Done::failure("cannot switch the socket to non-blocking mode");
   }
   const Deadline d = Deadline::after(timeout_ms);
-  if (!acquire_credentials(error_text) || !start_handshake(d, error_text) || !run_handshake(d, true, error_text) ||
-      !check_session(anchors, peer, error_text)) {
+  Done step = acquire_credentials();
+  if (step) step = start_handshake(d);
+  if (step) step = run_handshake(d, true);
+  if (step) step = check_session(anchors, peer);
+  if (!step) {
     failed_ = true;
-    return false;
+    return step;
   }
   open_ = true;
-  return true;
+  return {};
 }
 
 // ---- records ------------------------------------------------------------------------
@@ -400,7 +391,7 @@ SchannelSession::Step SchannelSession::decrypt_buffered() {
 // the server asks to renegotiate, which is refused (the session fails).
 bool SchannelSession::after_renegotiate() {
   if (!(protocol_ & SP_PROT_TLS1_3)) return false;
-  return run_handshake(Deadline::after(recv_ms_), false, nullptr);
+  return run_handshake(Deadline::after(recv_ms_), false).ok();
 }
 
 SchannelSession::Fill SchannelSession::fill(const Deadline& d) {
@@ -533,51 +524,49 @@ void SchannelSession::close() {
 }
 
 // The identity the server's certificate must carry, and the SNI name.
-bool peer_identity(const ClientOptions& options, PeerIdentity& peer, std::string& sni, std::string* error_text) {
+Done peer_identity(const ClientOptions& options, PeerIdentity& peer, std::string& sni) {
   if (options.peer_name ? options.peer_name->empty() : !net::parse_ipv4(options.peer_address)) {
-    set_error(error_text, "no peer identity to verify (a dotted IPv4 address or a host name is needed)");
-    return false;
+    return Done::failure("no peer identity to verify (a dotted IPv4 address or a host name is needed)");
   }
   if (!options.peer_name) {
     peer.address = *net::parse_ipv4(options.peer_address);
-    return true;
+    return {};
   }
   const std::string& name = *options.peer_name;
   if (const auto ip = net::parse_ipv4(name)) {  // an address given as the name
     peer.address = *ip;
-    return true;
+    return {};
   }
   const bool plain =
       name.front() != '.' && std::all_of(name.begin(), name.end(), [](char c) { return c > 0x20 && c < 0x7F; });
   if (!plain) {
-    set_error(error_text, "not a usable peer name: " + name);
-    return false;
+    return Done::failure("not a usable peer name: " + name);
   }
   peer.by_address = false;
   peer.host = name;
   sni = name;
-  return true;
+  return {};
 }
 
 }  // namespace
 
-std::unique_ptr<Session> connect(std::unique_ptr<net::Socket> socket, const ClientOptions& options,
-                                 std::string* error_text) {
-  if (!socket) {
-    set_error(error_text, "no socket");
-    return nullptr;
-  }
+Result<std::unique_ptr<Session>> connect(std::unique_ptr<net::Socket> socket, const ClientOptions& options) {
+  using Opened = Result<std::unique_ptr<Session>>;
+  if (!socket) return Opened::failure("no socket");
   PeerIdentity peer;
   std::string sni;
-  if (!peer_identity(options, peer, sni, error_text)) return nullptr;
+  if (auto identified = peer_identity(options, peer, sni); !identified) return Opened::failure(identified.why());
   std::unique_ptr<TrustAnchors> anchors;
   if (options.ca_file) {
-    anchors = TrustAnchors::load(*options.ca_file, error_text);
-    if (!anchors) return nullptr;
+    auto loaded = TrustAnchors::load(*options.ca_file);
+    if (!loaded) return Opened::failure(loaded.why());
+    anchors = std::move(*loaded);
   }
   auto session = std::make_unique<SchannelSession>(std::move(socket));
-  if (!session->open(anchors.get(), peer, sni, options.handshake_timeout_ms, error_text)) return nullptr;
-  return session;
+  if (auto opened = session->open(anchors.get(), peer, sni, options.handshake_timeout_ms); !opened) {
+    return Opened::failure(opened.why());
+  }
+  return std::unique_ptr<Session>(std::move(session));
 }
 
 }  // namespace pink::tls

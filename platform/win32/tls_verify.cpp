@@ -210,18 +210,16 @@ std::string check_chain(PCCERT_CHAIN_CONTEXT chain, const TrustAnchors* anchors)
 
 }  // namespace
 
-std::unique_ptr<TrustAnchors> TrustAnchors::load(const std::string& path, std::string* error_text) {
-  auto fail = [&](const std::string& why) -> std::unique_ptr<TrustAnchors> {
-    if (error_text) *error_text = "cannot read the trust anchors in " + path + ": " + why;
-    return nullptr;
+Result<std::unique_ptr<TrustAnchors>> TrustAnchors::load(const std::string& path) {
+  auto fail = [&](const std::string& why) {
+    return Result<std::unique_ptr<TrustAnchors>>::failure("cannot read the trust anchors in " + path + ": " + why);
   };
   // A bundle of every public root is well under a megabyte.
   constexpr std::uint64_t kMaxAnchorFileBytes = 16u * 1024u * 1024u;
   const files::ReadResult file = files::read_all(path, kMaxAnchorFileBytes);
   if (file.status != files::ReadStatus::Ok) return fail("the file cannot be read");
-  std::string why;
-  auto der = rules::pem_certificates(file.bytes, &why);
-  if (!der) return fail(why);
+  auto der = rules::pem_certificates(file.bytes);
+  if (!der) return fail(der.why());
   if (der->empty()) return fail("no certificate in it");
   HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr);
   if (!store) return fail("no certificate store");

@@ -14,13 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace pink::tls::win32 {
 
 // The certificates of a PEM bundle, in a memory store of their own.
 class TrustAnchors {
  public:
-  // Reads the file (a cp949 path). Null on failure, with the reason.
-  static std::unique_ptr<TrustAnchors> load(const std::string& path, std::string* error_text);
+  // Reads the file (a cp949 path); on failure the reason.
+  static Result<std::unique_ptr<TrustAnchors>> load(const std::string& path);
   ~TrustAnchors();
   TrustAnchors(const TrustAnchors&) = delete;
   TrustAnchors& operator=(const TrustAnchors&) = delete;

@@ -29,9 +29,9 @@ struct Driver {
   void* write = nullptr;
 
   explicit Driver(const std::string& name) {
-    std::string error;
-    lib = dynlib::load(name, &error);
-    if (!lib) return;
+    auto loaded = dynlib::load(name);
+    if (!loaded) return;
+    lib = std::move(*loaded);
     open = lib->function<PdsOpenFn>("PdsOpen");
     close = lib->function<PdsCloseFn>("PdsClose");
     write = lib->symbol("PdsWrite");

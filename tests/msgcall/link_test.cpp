@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -26,12 +27,29 @@ std::span<const std::uint8_t> bytes_of(const std::string& s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
+// A connection to a loopback port; null (and the test failed) when refused.
+std::unique_ptr<net::Socket> dial(std::uint16_t port) {
+  auto connected = net::connect("127.0.0.1", port, 5000);
+  EXPECT_TRUE(connected) << connected.why();
+  return connected ? std::move(*connected) : nullptr;
+}
+
+// A loopback listener on a free port; the test stops when there is none.
+std::unique_ptr<net::Listener> loopback_listener() {
+  auto listening = net::listen("127.0.0.1", 0);
+  if (!listening) {
+    ADD_FAILURE() << listening.why();
+    std::abort();
+  }
+  return std::move(*listening);
+}
+
 // A connected pair on loopback: `client` as the library holds it, `server` as the provider.
 struct Pair {
-  std::unique_ptr<net::Listener> listener = net::listen("127.0.0.1", 0);
+  std::unique_ptr<net::Listener> listener = loopback_listener();
   std::unique_ptr<net::Socket> client, server;
   Pair() {
-    client = net::connect("127.0.0.1", listener->port(), 5000);
+    client = dial(listener->port());
     server = listener->accept(5000);
   }
   // Everything the server side receives until the client closes.
@@ -129,9 +147,9 @@ TEST(Link, ConnectionsGetTheirOptionsAndFailuresAreLogged) {
 }
 
 TEST(Link, BatchConnectionsAreKeptByIdentifier) {
-  auto listener = net::listen("127.0.0.1", 0);
-  const std::int32_t a = link::add(net::connect("127.0.0.1", listener->port(), 5000));
-  const std::int32_t b = link::add(net::connect("127.0.0.1", listener->port(), 5000));
+  auto listener = loopback_listener();
+  const std::int32_t a = link::add(dial(listener->port()));
+  const std::int32_t b = link::add(dial(listener->port()));
   EXPECT_GT(a, 0);
   EXPECT_GT(b, a);
   EXPECT_TRUE(link::find(a));
@@ -143,7 +161,7 @@ TEST(Link, BatchConnectionsAreKeptByIdentifier) {
   EXPECT_FALSE(link::remove(a));
   EXPECT_TRUE(link::find(b));
   // A closed connection's identifier is not handed out again.
-  const std::int32_t c = link::add(net::connect("127.0.0.1", listener->port(), 5000));
+  const std::int32_t c = link::add(dial(listener->port()));
   EXPECT_NE(c, a);
 }
 

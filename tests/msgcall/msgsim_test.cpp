@@ -14,8 +14,9 @@ using namespace testing;
 
 std::unique_ptr<net::Socket> raw_client(const Provider& p) {
   auto s = net::connect("127.0.0.1", p.port(), 5000);
-  if (s) s->set_timeouts(10000, 10000);
-  return s;
+  if (!s) return nullptr;
+  s->set_timeouts(10000, 10000);
+  return std::move(*s);
 }
 
 template <std::size_t N>

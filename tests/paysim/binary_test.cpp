@@ -44,21 +44,20 @@ TEST(PaysimProgram, PlaysTheScriptedNetworkForAClientAndEndsAfterItsConnections)
   const std::string first = sim.out().substr(0, sim.out().find('\n'));
   ASSERT_EQ(first.rfind("listening on 127.0.0.1:", 0), 0u) << first;
 
-  std::string error;
-  auto socket = net::connect("127.0.0.1", static_cast<std::uint16_t>(std::stoi(first.substr(23))), 5000, &error);
-  ASSERT_TRUE(socket) << error;
+  auto socket = net::connect("127.0.0.1", static_cast<std::uint16_t>(std::stoi(first.substr(23))), 5000);
+  ASSERT_TRUE(socket) << socket.why();
   tls::ClientOptions o;
   o.peer_address = "127.0.0.1";
   o.ca_file = certs.dir.file("ca.pem");
-  auto terminal = tls::connect(std::move(socket), o, &error);
-  ASSERT_TRUE(terminal) << error;
-  EXPECT_EQ(next_block(*terminal), "\x05");
+  auto terminal = tls::connect(std::move(*socket), o);
+  ASSERT_TRUE(terminal) << terminal.why();
+  EXPECT_EQ(next_block(**terminal), "\x05");
   const std::string request = "AB123456" "004" "1A2B";
   ASSERT_EQ(terminal->send(request), static_cast<long>(request.size()));
-  EXPECT_EQ(next_block(*terminal), "SHORT");
-  EXPECT_EQ(next_block(*terminal), "FROM-A-FILE-0910");
+  EXPECT_EQ(next_block(**terminal), "SHORT");
+  EXPECT_EQ(next_block(**terminal), "FROM-A-FILE-0910");
   terminal->send(std::string_view("\x06"));
-  EXPECT_EQ(next_block(*terminal), "\x04");
+  EXPECT_EQ(next_block(**terminal), "\x04");
   terminal->close();
 
   EXPECT_EQ(sim.wait(10000), 0);

@@ -16,9 +16,8 @@ namespace tk = pink::testkit;
 TEST(DynamicLibrary, LoadsTheCopyBesideTheProgramAndResolvesExportsOrReportsAMissingOne) {
   EXPECT_EQ(dynlib::file_name("rcptlib"), "librcptlib.so");
 
-  std::string error;
-  auto lib = dynlib::load("pink_dynlib_beside", &error);
-  ASSERT_TRUE(lib) << error;
+  auto lib = dynlib::load("pink_dynlib_beside");
+  ASSERT_TRUE(lib) << lib.why();
   EXPECT_EQ(lib->path(), dynlib::program_folder() + "/libpink_dynlib_beside.so");
   auto where = lib->function<const char* (*)()>("FixtureWhere");
   ASSERT_NE(where, nullptr);
@@ -29,9 +28,9 @@ TEST(DynamicLibrary, LoadsTheCopyBesideTheProgramAndResolvesExportsOrReportsAMis
   EXPECT_EQ(lib->symbol("NoSuchExport"), nullptr);
 
   // A missing library is reported, not thrown.
-  EXPECT_FALSE(dynlib::load("pink_no_such_library", &error));
-  EXPECT_NE(error.find("libpink_no_such_library.so"), std::string::npos) << error;
-  EXPECT_FALSE(dynlib::load("pink_no_such_library"));
+  auto missing = dynlib::load("pink_no_such_library");
+  EXPECT_FALSE(missing);
+  EXPECT_NE(missing.why().find("libpink_no_such_library.so"), std::string::npos) << missing.why();
 }
 
 TEST(DynamicLibrary, ProgramFolderComesBeforeTheSearchPath) {

@@ -151,8 +151,8 @@ TEST(StopRequest, EndsTheRunBetweenPassesAndTheSenderHearsWhenTheLoopIsGone) {
   tk::ScopedEnv lockdir("PINK_LOCKDIR", dir.path());
   EXPECT_EQ(events::send_stop("kitmux", 0), events::StopResult::NotRunning);
   auto loop = std::make_unique<events::Loop>();
-  std::string why;
-  ASSERT_TRUE(loop->listen_for_stop("kitmux", &why)) << why;
+  const auto listening = loop->listen_for_stop("kitmux");
+  ASSERT_TRUE(listening) << listening.why();
   int stops = 0;
   loop->on_stop([&] { ++stops; });
   EXPECT_EQ(events::send_stop("kitmux", 0), events::StopResult::StillRunning);
@@ -168,7 +168,8 @@ TEST(StopRequest, EndsTheRunBetweenPassesAndTheSenderHearsWhenTheLoopIsGone) {
   std::thread sender;
   events::StopResult result = events::StopResult::Failed;
   auto second = std::make_unique<events::Loop>();
-  ASSERT_TRUE(second->listen_for_stop("kitmux", &why)) << why;
+  const auto also_listening = second->listen_for_stop("kitmux");
+  ASSERT_TRUE(also_listening) << also_listening.why();
   sender = std::thread([&] { result = events::send_stop("kitmux", 20000); });
   quit_after(*second, 60000);
   EXPECT_EQ(second->run(), 0);
@@ -185,9 +186,9 @@ TEST(StopRequest, AStrayFileIsNoStopChannel) {
   tk::ScopedEnv lockdir("PINK_LOCKDIR", dir.path());
   dir.write("pink-kitfeed.stop", "");
   events::Loop loop;
-  std::string why;
-  EXPECT_FALSE(loop.listen_for_stop("kitfeed", &why));
-  EXPECT_NE(why.find("pink-kitfeed.stop"), std::string::npos) << why;
+  const auto listening = loop.listen_for_stop("kitfeed");
+  EXPECT_FALSE(listening);
+  EXPECT_NE(listening.why().find("pink-kitfeed.stop"), std::string::npos) << listening.why();
   EXPECT_EQ(events::send_stop("kitfeed", 0), events::StopResult::Failed);
   EXPECT_EQ(dir.read("pink-kitfeed.stop"), "");
   quit_after(loop, 50);

@@ -61,7 +61,17 @@ TEST(PlainFiles, WriteAllReplacesAndNamesAreCp949) {
   EXPECT_EQ(dir.read("서명.bmp"), "second");
   EXPECT_TRUE(files::exists(name));
   EXPECT_FALSE(files::exists(dir.file("absent")));
-  EXPECT_FALSE(files::write_all(dir.file("nowhere/x"), "x"));
+  // A failed write says where and why, in the system's words.
+  const auto no_folder = files::write_all(dir.file("nowhere/x"), "x");
+  EXPECT_FALSE(no_folder);
+  EXPECT_EQ(no_folder.why(), dir.file("nowhere/x") + ": No such file or directory");
+}
+
+TEST(PlainFiles, WriteAllReportsAFullDeviceNotSuccess) {
+  // The open succeeds and every write fails, as on a full file system.
+  const auto full = files::write_all("/dev/full", "x");
+  EXPECT_FALSE(full);
+  EXPECT_EQ(full.why(), "/dev/full: No space left on device");
 }
 
 TEST(PlainFiles, LookupYieldsTheNameOfAnExistingFileOnly) {

@@ -38,11 +38,11 @@ TEST(Socket, ExchangesBytesLargeSendsTimeOutsAndCloses) {
   ASSERT_TRUE(net::startup(major, minor));
   EXPECT_EQ(major, 2);
   EXPECT_EQ(minor, 2);
-  std::string error;
-  auto listener = net::listen("127.0.0.1", 0, &error);
-  ASSERT_TRUE(listener) << error;
-  auto client = net::connect("127.0.0.1", listener->port(), 5000, &error);
-  ASSERT_TRUE(client) << error;
+  auto listener = net::listen("127.0.0.1", 0);
+  ASSERT_TRUE(listener) << listener.why();
+  auto connected = net::connect("127.0.0.1", listener->port(), 5000);
+  ASSERT_TRUE(connected) << connected.why();
+  std::unique_ptr<net::Socket> client = std::move(*connected);
   auto server = listener->accept(5000);
   ASSERT_TRUE(server);
   std::vector<std::uint8_t> buf(65536);
@@ -89,10 +89,12 @@ TEST(Socket, ExchangesBytesLargeSendsTimeOutsAndCloses) {
 }
 
 TEST(Socket, ConnectAndAcceptFailuresAreReported) {
-  std::string error;
-  EXPECT_FALSE(net::connect("localhost", 9100, 1000, &error));
-  EXPECT_NE(error.find("localhost"), std::string::npos);
-  EXPECT_FALSE(net::listen("127.0.0.1.1", 0));
+  const auto by_name = net::connect("localhost", 9100, 1000);
+  EXPECT_FALSE(by_name);
+  EXPECT_NE(by_name.why().find("localhost"), std::string::npos);
+  const auto bad_listen = net::listen("127.0.0.1.1", 0);
+  EXPECT_FALSE(bad_listen);
+  EXPECT_NE(bad_listen.why().find("127.0.0.1.1"), std::string::npos) << bad_listen.why();
 
   // Nobody connects within the wait; then nobody listens any more: refused.
   std::uint16_t port = 0;
@@ -103,9 +105,9 @@ TEST(Socket, ConnectAndAcceptFailuresAreReported) {
     port = l->port();
   }
   for (const std::uint32_t wait : {0u, 2000u}) {
-    error.clear();
-    EXPECT_FALSE(net::connect("127.0.0.1", port, wait, &error));
-    EXPECT_FALSE(error.empty());
+    const auto refused = net::connect("127.0.0.1", port, wait);
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.why().rfind("connect: ", 0), 0u) << refused.why();
   }
 }
 

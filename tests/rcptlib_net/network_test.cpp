@@ -21,8 +21,13 @@ using rcptlib::testing::Rgb;
 // the peer closes.
 class Server {
  public:
-  Server() : listener_(net::listen("127.0.0.1", 9100, &error_)) {
-    if (!listener_) return;
+  Server() {
+    auto listening = net::listen("127.0.0.1", 9100);
+    if (!listening) {
+      error_ = listening.why();
+      return;
+    }
+    listener_ = std::move(*listening);
     thread_ = std::thread([this] {
       auto s = listener_->accept(10000);
       if (!s) return;

@@ -26,9 +26,8 @@ TEST(Ssllib32Release, ACloseDuringTheHandshakeLetsGoOfBothHandles) {
   Pki pki;
   testkit::ScopedEnv ca("PINK_TLS_CAFILE", pki.files.ca_cert);
   testkit::ScopedEnv name("PINK_TLS_PEERNAME", std::nullopt);
-  std::string error;
-  auto server = tls::listen({.cert_file = pki.files.server_cert, .key_file = pki.files.server_key}, &error);
-  ASSERT_TRUE(server) << error;
+  auto server = tls::listen({.cert_file = pki.files.server_cert, .key_file = pki.files.server_key});
+  ASSERT_TRUE(server) << server.why();
 
   int sessions = 0;
   for (int round = 0; round < kRounds; ++round) {
@@ -46,7 +45,7 @@ TEST(Ssllib32Release, ACloseDuringTheHandshakeLetsGoOfBothHandles) {
     std::this_thread::sleep_for(std::chrono::milliseconds(3));
     std::thread closer([&] { SSL_Close(0, sock); });
     std::this_thread::sleep_for(std::chrono::milliseconds(3));
-    auto session = server->accept(20000, &error);
+    auto session = server->accept(20000);
     starter.join();
     closer.join();
     if (ssl != 0) ++sessions;
@@ -64,7 +63,7 @@ TEST(Ssllib32Release, ACloseDuringTheHandshakeLetsGoOfBothHandles) {
   ASSERT_GT(sock, 0);
   int ssl = 0;
   std::thread starter([&] { ssl = SSL_StartUp(&sock); });
-  auto session = server->accept(20000, &error);
+  auto session = server->accept(20000);
   starter.join();
   EXPECT_NE(ssl, 0) << "no SSL handle left for a new connection";
   SSL_Close(ssl, sock);

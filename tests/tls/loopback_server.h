@@ -21,9 +21,8 @@ struct Pki {
   testkit::TempDir dir;
   tls::TestPki files;
   Pki() {
-    std::string error;
-    auto made = tls::make_test_pki(dir.path(), &error);
-    EXPECT_TRUE(made.has_value()) << error;
+    auto made = tls::make_test_pki(dir.path());
+    EXPECT_TRUE(made) << made.why();
     if (made) files = *made;
   }
 };
@@ -36,17 +35,22 @@ class LoopbackServer {
                  tls::ServerOptions options = {}) {
     options.cert_file = pki.files.server_cert;
     options.key_file = pki.files.server_key;
-    server_ = tls::listen(options, &error_);
-    if (!server_) return;
+    auto listening = tls::listen(options);
+    if (!listening) {
+      error_ = listening.why();
+      return;
+    }
+    server_ = std::move(*listening);
     thread_ = std::thread([this, handler = std::move(handler), connections] {
       for (int i = 0; i < connections; ++i) {
-        auto session = server_->accept(20000, &last_accept_error_);
+        auto session = server_->accept(20000);
         if (!session) {
+          last_accept_error_ = session.why();
           ++failed_;
           continue;
         }
         ++served_;
-        handler(*session);
+        handler(**session);
         session->close();
       }
     });

@@ -41,9 +41,8 @@ TEST(TestPki, EverySignatureHasFullLengthHalves) {
   // come out short nine times in ten.
   for (int i = 0; i < 100; ++i) {
     testkit::TempDir dir;
-    std::string error;
-    const auto pki = tls::make_test_pki(dir.path(), &error);
-    ASSERT_TRUE(pki.has_value()) << error;
+    const auto pki = tls::make_test_pki(dir.path());
+    ASSERT_TRUE(pki) << pki.why();
     for (const auto& cert : {pki->ca_cert, pki->server_cert, pki->other_ca_cert}) {
       ASSERT_EQ(halves(cert), "32/32") << cert << " of PKI " << i;
     }

@@ -121,9 +121,11 @@ TEST(TlsRules, ADomainIsNoPeerName) {
   tls::ClientOptions o;
   o.peer_address = "127.0.0.1";
   o.peer_name = ".localhost";
-  std::string error;
-  EXPECT_FALSE(tls::connect(net::connect("127.0.0.1", listener->port(), 5000), o, &error));
-  EXPECT_EQ(error, "not a usable peer name: .localhost");
+  auto socket = net::connect("127.0.0.1", listener->port(), 5000);
+  ASSERT_TRUE(socket) << socket.why();
+  const auto session = tls::connect(std::move(*socket), o);
+  EXPECT_FALSE(session);
+  EXPECT_EQ(session.why(), "not a usable peer name: .localhost");
   EXPECT_TRUE(rules::names_host(names_of("", {"*.example.com"}, {}), "a.example.com"));
   EXPECT_FALSE(rules::names_host(names_of("", {"*.example.com"}, {}), ".example.com"));
 }
@@ -148,23 +150,24 @@ TEST(TlsRules, PemBundlesGiveTheCertificatesOpenSslReads) {
   std::string crlf;
   for (char c : other) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   const auto bundle = rules::pem_certificates("comment line\n" + ca + key + crlf);
-  ASSERT_TRUE(bundle.has_value());
+  ASSERT_TRUE(bundle.ok()) << bundle.why();
   ASSERT_EQ(bundle->size(), 2u);
   EXPECT_EQ((*bundle)[0], openssl_der(ca));
   EXPECT_EQ((*bundle)[1], openssl_der(other));
   EXPECT_EQ(rules::pem_certificates(key)->size(), 0u);
 
   // A damaged certificate block makes the whole text unusable.
-  std::string why;
   std::string no_end = ca.substr(0, ca.find("-----END"));
-  EXPECT_FALSE(rules::pem_certificates(other + no_end, &why).has_value());
-  EXPECT_NE(why.find("no END line"), std::string::npos) << why;
+  const auto unended = rules::pem_certificates(other + no_end);
+  EXPECT_FALSE(unended.ok());
+  EXPECT_NE(unended.why().find("no END line"), std::string::npos) << unended.why();
   std::string bad_char = ca;
   bad_char[bad_char.find('\n') + 5] = '*';
-  EXPECT_FALSE(rules::pem_certificates(bad_char, &why).has_value());
-  EXPECT_NE(why.find("certificate 1 is not valid base64"), std::string::npos) << why;
-  EXPECT_FALSE(rules::pem_certificates("-----BEGIN CERTIFICATE-----\n-----END CERTIFICATE-----\n").has_value());
-  EXPECT_FALSE(rules::pem_certificates("-----BEGIN CERTIFICATE\nMIIB\n").has_value());
+  const auto damaged = rules::pem_certificates(bad_char);
+  EXPECT_FALSE(damaged.ok());
+  EXPECT_NE(damaged.why().find("certificate 1 is not valid base64"), std::string::npos) << damaged.why();
+  EXPECT_FALSE(rules::pem_certificates("-----BEGIN CERTIFICATE-----\n-----END CERTIFICATE-----\n").ok());
+  EXPECT_FALSE(rules::pem_certificates("-----BEGIN CERTIFICATE\nMIIB\n").ok());
 }
 
 TEST(TlsRules, Base64IsStrict) {

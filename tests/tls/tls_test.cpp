@@ -24,18 +24,19 @@ tls::ClientOptions trusting(const Pki& pki, std::string peer = "127.0.0.1") {
   return o;
 }
 
-std::unique_ptr<tls::Session> open_client(std::uint16_t port, const tls::ClientOptions& options, std::string* error) {
-  auto socket = net::connect("127.0.0.1", port, 5000, error);
-  return socket ? tls::connect(std::move(socket), options, error) : nullptr;
+Result<std::unique_ptr<tls::Session>> open_client(std::uint16_t port, const tls::ClientOptions& options) {
+  auto socket = net::connect("127.0.0.1", port, 5000);
+  if (!socket) return Result<std::unique_ptr<tls::Session>>::failure(socket.why());
+  return tls::connect(std::move(*socket), options);
 }
 
 TEST(Tls, VerifiedSessionExchangesBytesAndSeesTheClose) {
   Pki pki;
   LoopbackServer server(pki, [](tls::Session& s) { s.send("\x05" + receive_bytes(s, 8)); });
   ASSERT_TRUE(server.ok()) << server.error();
-  std::string error;
-  auto client = open_client(server.port(), trusting(pki), &error);
-  ASSERT_TRUE(client) << error;
+  auto opened = open_client(server.port(), trusting(pki));
+  ASSERT_TRUE(opened) << opened.why();
+  auto client = std::move(*opened);
   EXPECT_TRUE(client->protocol() == "TLSv1.2" || client->protocol() == "TLSv1.3") << client->protocol();
   EXPECT_EQ(client->send(std::string_view("request!")), 8);
   EXPECT_EQ(receive_bytes(*client, 9), "\x05request!");
@@ -84,13 +85,12 @@ TEST(Tls, VerificationOfChainAndPeerDecidesTheSession) {
   LoopbackServer server(pki, [](tls::Session& s) { s.send(std::string_view("ok")); }, std::size(cases));
   ASSERT_TRUE(server.ok()) << server.error();
   for (const auto& c : cases) {
-    std::string error;
-    auto client = open_client(server.port(), c.options, &error);
-    EXPECT_EQ(client != nullptr, c.ok) << c.what << ": " << error;
+    auto client = open_client(server.port(), c.options);
+    EXPECT_EQ(client.ok(), c.ok) << c.what << ": " << client.why();
     if (client) {
-      EXPECT_EQ(receive_bytes(*client, 2), "ok") << c.what;
+      EXPECT_EQ(receive_bytes(**client, 2), "ok") << c.what;
     } else if (!c.options.peer_address.empty()) {
-      EXPECT_NE(error.find("certificate verify failed"), std::string::npos) << c.what << ": " << error;
+      EXPECT_NE(client.why().find("certificate verify failed"), std::string::npos) << c.what << ": " << client.why();
     }
   }
   server.join();
@@ -104,9 +104,9 @@ TEST(Tls, ServerWithOnlyTls11IsRefused) {
   old.min_version = old.max_version = tls::Version::Tls1_1;
   LoopbackServer server(pki, [](tls::Session&) {}, 1, old);
   ASSERT_TRUE(server.ok()) << server.error();
-  std::string error;
-  EXPECT_FALSE(open_client(server.port(), trusting(pki), &error));
-  EXPECT_NE(error.find("protocol"), std::string::npos) << error;
+  const auto refused = open_client(server.port(), trusting(pki));
+  EXPECT_FALSE(refused);
+  EXPECT_NE(refused.why().find("protocol"), std::string::npos) << refused.why();
   server.join();
   // The server did offer TLS 1.1: the versions did not meet.
   EXPECT_EQ(server.failed(), 1);
@@ -120,9 +120,9 @@ TEST(Tls, WaitCountsBytesBufferedInTheTlsLayerAndNotHousekeepingRecords) {
     receive_bytes(s, 3);
   });
   ASSERT_TRUE(server.ok()) << server.error();
-  std::string error;
-  auto client = open_client(server.port(), trusting(pki), &error);
-  ASSERT_TRUE(client) << error;
+  auto opened = open_client(server.port(), trusting(pki));
+  ASSERT_TRUE(opened) << opened.why();
+  auto client = std::move(*opened);
   ASSERT_EQ(client->wait_readable(10000), 1);
   std::uint8_t ten[10];
   ASSERT_EQ(client->recv(ten), 10);
@@ -146,9 +146,9 @@ TEST(Tls, LargeTransfersBothWays) {
     EXPECT_EQ(s.send(reply), static_cast<long>(kSize));
   });
   ASSERT_TRUE(server.ok()) << server.error();
-  std::string error;
-  auto client = open_client(server.port(), trusting(pki), &error);
-  ASSERT_TRUE(client) << error;
+  auto opened = open_client(server.port(), trusting(pki));
+  ASSERT_TRUE(opened) << opened.why();
+  auto client = std::move(*opened);
   EXPECT_EQ(client->send(pattern), static_cast<long>(kSize));
   std::string back = receive_bytes(*client, kSize);
   server.join();

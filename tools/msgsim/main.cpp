@@ -85,10 +85,10 @@ int main(int argc, char** argv) {
     pink::console::out(pink::msgsim::kUsage);
     return 0;
   }
-  auto listener = pink::net::listen(options->host, options->port, &error);
+  auto listener = pink::net::listen(options->host, options->port);
   if (!listener) {
     pink::console::err("msgsim: cannot listen on " + options->host + ":" + std::to_string(options->port) + ": " +
-                       pink::text::utf8_to_cp949(error) + "\n");
+                       pink::text::utf8_to_cp949(listener.why()) + "\n");
     return 2;
   }
   pink::msgsim::Store store(pink::text::cp949_to_utf8(options->store));

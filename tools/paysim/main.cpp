@@ -36,10 +36,9 @@ void log_line(std::uint64_t connection, const std::string& text) {
 }
 
 int make_certs(const std::string& folder) {
-  std::string error;
-  const auto pki = pink::tls::make_test_pki(pink::text::cp949_to_utf8(folder), &error);
+  const auto pki = pink::tls::make_test_pki(pink::text::cp949_to_utf8(folder));
   if (!pki) {
-    pink::console::err("paysim: " + error + "\n");
+    pink::console::err("paysim: " + pki.why() + "\n");
     return 2;
   }
   line("CA certificate (trust anchor for clients): " + pink::text::utf8_to_cp949(pki->ca_cert));
@@ -155,11 +154,11 @@ int main(int argc, char** argv) {
   if (!options->ca_file.empty()) server_options.ca_file = pink::text::cp949_to_utf8(options->ca_file);
   server_options.address = options->host;
   server_options.port = options->port;
-  auto server = pink::tls::listen(server_options, &error);
+  auto server = pink::tls::listen(server_options);
   if (!server) {
     // A port already taken is the usual cause: say which, and how to choose another.
     pink::console::err("paysim: cannot listen on " + options->host + ":" + std::to_string(options->port) +
-                       ": " + pink::text::utf8_to_cp949(error) +
+                       ": " + pink::text::utf8_to_cp949(server.why()) +
                        (options->port != 0 ? " (choose another port with --port N, or --port 0 for any free one)"
                                            : "") +
                        "\n");
@@ -169,13 +168,13 @@ int main(int argc, char** argv) {
 
   for (std::uint64_t connection = 1; options->connections == 0 || connection <= options->connections;
        ++connection) {
-    auto session = server->accept(pink::clock::kWaitForever, &error);
+    auto session = server->accept(pink::clock::kWaitForever);
     if (!session) {
-      log_line(connection, "no session: " + pink::text::utf8_to_cp949(error));
+      log_line(connection, "no session: " + pink::text::utf8_to_cp949(session.why()));
       pink::clock::sleep_ms(50);  // a failing listener must not spin
       continue;
     }
-    serve(*session, connection, script);
+    serve(**session, connection, script);
   }
   return 0;
 }

@@ -233,10 +233,9 @@ std::string receive_all(pink::net::Socket& socket) {
 }
 
 int serve_tcp(const Options& o) {
-  std::string error;
-  const auto listener = pink::net::listen("127.0.0.1", o.port, &error);
+  const auto listener = pink::net::listen("127.0.0.1", o.port);
   if (!listener) {
-    std::cerr << "vprinter: cannot listen on 127.0.0.1:" << o.port << ": " << error << "\n";
+    std::cerr << "vprinter: cannot listen on 127.0.0.1:" << o.port << ": " << listener.why() << "\n";
     return 1;
   }
   pink::testkit::catch_stop_signals();

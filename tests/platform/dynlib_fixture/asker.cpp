@@ -10,14 +10,13 @@
 // into `out` and returns 1 when the library was loaded.
 PINK_EXPORT int PINK_CALL AskerLoad(const char* name, char* out, int size) {
   if (name == nullptr || out == nullptr || size <= 0) return 0;
-  std::string error;
-  auto lib = pink::dynlib::load(name, &error);
+  auto lib = pink::dynlib::load(name);
   std::string said;
   if (lib) {
     auto where = lib->function<const char* (*)()>("FixtureWhere");
     said = std::string(where ? where() : "?") + " from " + lib->path();
   } else {
-    said = "not loaded: " + error;
+    said = "not loaded: " + lib.why();
   }
   std::snprintf(out, static_cast<std::size_t>(size), "%s", said.c_str());
   return lib ? 1 : 0;

@@ -9,10 +9,9 @@
 int main(int argc, char** argv) {
   int failures = 0;
   for (int i = 1; i < argc; ++i) {
-    std::string error;
-    auto lib = pink::dynlib::load(argv[i], &error);
+    auto lib = pink::dynlib::load(argv[i]);
     if (!lib) {
-      std::printf("%s: not loaded: %s\n", argv[i], error.c_str());
+      std::printf("%s: not loaded: %s\n", argv[i], lib.why().c_str());
       ++failures;
       continue;
     }

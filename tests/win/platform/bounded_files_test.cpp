@@ -32,6 +32,15 @@ TEST(BoundedFiles, PlainFilesOnlyAndNoMoreThanTheLimit) {
   EXPECT_EQ(files::read_shared("NUL").status, files::SharedReadStatus::Failed);
 }
 
+TEST(BoundedFiles, AFailedWriteNamesThePathAndTheSystemsReason) {
+  PINK_REQUIRE_GIVEN("PINK_TEST_DIR");
+  const std::string name = work_folder() + "\\nowhere\\x.bin";
+  const auto failed = files::write_all(name, "x");
+  EXPECT_FALSE(failed);
+  // ERROR_PATH_NOT_FOUND, with the system's text after it.
+  EXPECT_EQ(failed.why().rfind(name + ": error 3", 0), 0u) << failed.why();
+}
+
 TEST(BoundedFiles, IniNamesEndAtALineBreak) {
   PINK_REQUIRE_GIVEN("PINK_TEST_DIR");
   const std::string path = work_folder() + "\\names.ini";

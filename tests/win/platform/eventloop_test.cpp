@@ -82,8 +82,8 @@ TEST(EventLoop, AStopRequestByNameEndsTheRunBetweenPassesNeverInsidePump) {
   const std::string name = own_name("pinktest-stop");
   EXPECT_EQ(events::send_stop(name, 0), events::StopResult::NotRunning);
   auto loop = std::make_unique<events::Loop>();
-  std::string why;
-  ASSERT_TRUE(loop->listen_for_stop(name, &why)) << why;
+  const auto listening = loop->listen_for_stop(name);
+  ASSERT_TRUE(listening) << listening.why();
   int stops = 0;
   loop->on_stop([&] { ++stops; });
 
@@ -103,7 +103,8 @@ TEST(EventLoop, AStopRequestByNameEndsTheRunBetweenPassesNeverInsidePump) {
 
   // A sender that waits hears that the program stopped once its loop is gone.
   auto loop2 = std::make_unique<events::Loop>();
-  ASSERT_TRUE(loop2->listen_for_stop(name, &why)) << why;
+  const auto also_listening = loop2->listen_for_stop(name);
+  ASSERT_TRUE(also_listening) << also_listening.why();
   loop2->on_stop([&] { ++stops; });
   auto sent = std::async(std::launch::async, [&] { return events::send_stop(name, 20000); });
   quit_after(*loop2, 30000);

@@ -138,13 +138,12 @@ std::size_t Ssllib32Link::step(const std::vector<std::string>& args, std::size_t
 
 int main(int argc, char** argv) {
   using namespace pink;
-  std::string why;
-  auto lib = dynlib::load("ssllib32", &why);
+  auto lib = dynlib::load("ssllib32");
   if (!lib) {
-    std::fprintf(stderr, "ssl_client: cannot load ssllib32: %s\n", why.c_str());
+    std::fprintf(stderr, "ssl_client: cannot load ssllib32: %s\n", lib.why().c_str());
     return 2;
   }
-  wintls::Ssllib32Link link(*lib);
+  wintls::Ssllib32Link link(**lib);
   if (!link.bound()) {
     std::fprintf(stderr, "ssl_client: %s lacks a call\n", lib->path().c_str());
     return 2;

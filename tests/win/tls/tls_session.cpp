@@ -74,15 +74,18 @@ int main(int argc, char** argv) {
   net::startup(major, minor);
   tls::ClientOptions options;
   const std::size_t first_step = wintls::read_options(args, options);
-  std::string error;
-  auto socket = net::connect("127.0.0.1", static_cast<std::uint16_t>(std::atoi(args[0].c_str())), 10000, &error);
-  auto session = socket ? tls::connect(std::move(socket), options, &error) : nullptr;
+  auto socket = net::connect("127.0.0.1", static_cast<std::uint16_t>(std::atoi(args[0].c_str())), 10000);
+  if (!socket) {
+    wintls::print("refused " + socket.why());
+    return 1;
+  }
+  auto session = tls::connect(std::move(*socket), options);
   if (!session) {
-    wintls::print("refused " + error);
+    wintls::print("refused " + session.why());
     return 1;
   }
   wintls::print("connected");
-  wintls::SessionLink link(std::move(session));
+  wintls::SessionLink link(std::move(*session));
   const bool ok = wintls::run_steps(link, args, first_step, [&](const std::vector<std::string>& a, std::size_t at) {
     if (a[at] != "protocol") return std::size_t{0};
     wintls::print("protocol " + link.protocol());
