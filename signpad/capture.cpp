@@ -220,6 +220,9 @@ StylDecoded decode_styl_signature(std::span<const std::uint8_t> frame, const Blo
     return result;
   }
   result.error = zero_run_decode(*runs, result.pages);
+  // A refused image is no image: nothing of what was decoded before the
+  // data turned out too long or too short is handed on.
+  if (result.error != StylDecodeError::None) result.pages.fill(0);
   return result;
 }
 

@@ -63,6 +63,7 @@ enum class StylDecodeError {
   ImageTooShort,     // ... or fewer
 };
 
+// The page image is all zeros unless `error` is None.
 struct StylDecoded {
   StylDecodeError error = StylDecodeError::None;
   PageImage pages{};

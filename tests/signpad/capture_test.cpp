@@ -201,12 +201,17 @@ std::vector<std::uint8_t> chain(std::size_t image_bytes, int bcd_length = -1) {
 TEST(StylSignature, FailuresOfTheChain) {
   const auto ok = chain(1024);
   EXPECT_EQ(decode_styl_signature(b2_frame(ok, ok.size()), kKey).error, StylDecodeError::None);
+  // An image one byte short or long is refused whole: none of its bytes is
+  // handed on.
+  const PageImage empty{};
   const auto short_image = chain(1023);
-  EXPECT_EQ(decode_styl_signature(b2_frame(short_image, short_image.size()), kKey).error,
-            StylDecodeError::ImageTooShort);
+  const StylDecoded too_short = decode_styl_signature(b2_frame(short_image, short_image.size()), kKey);
+  EXPECT_EQ(too_short.error, StylDecodeError::ImageTooShort);
+  EXPECT_EQ(too_short.pages, empty);
   const auto long_image = chain(1025);
-  EXPECT_EQ(decode_styl_signature(b2_frame(long_image, long_image.size()), kKey).error,
-            StylDecodeError::ImageTooLong);
+  const StylDecoded too_long = decode_styl_signature(b2_frame(long_image, long_image.size()), kKey);
+  EXPECT_EQ(too_long.error, StylDecodeError::ImageTooLong);
+  EXPECT_EQ(too_long.pages, empty);
   const auto bcd_1537 = chain(1024, 1537);
   EXPECT_EQ(decode_styl_signature(b2_frame(bcd_1537, bcd_1537.size()), kKey).error, StylDecodeError::BadLength);
   // A BCD length beyond the run data: the run data end first.
