@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,7 @@ namespace pink {
 namespace {
 
 using testing::KitchenRun;
+using testing::Resident;
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -134,31 +134,11 @@ TEST(FailureText, KitchenPortFieldsThatNameNoPortAreQuoted) {
 }
 
 // The resident printers, driven through the mailbox as the POS does.
-struct Resident : KitchenRun {
-  testkit::TempDir locks;
-  testkit::ScopedEnv lockdir{"PINK_LOCKDIR", locks.path()};
-  std::unique_ptr<testkit::Process> process;
-
-  void start(const std::string& program) {
-    testkit::RunOptions o;
-    o.cwd = work.path();
-    process = std::make_unique<testkit::Process>(testkit::program(program), std::vector<std::string>{}, o);
-    ASSERT_TRUE(testkit::wait_until([&] { return !writes_of("kit_text").empty(); }, 20000));
-  }
-  void submit(const std::string& header) {
-    set("floyd", "kit_state", "");
-    job("kitchen.zor", {header, "X"});
-    set("floyd", "kit_abc", "Y");
-    ASSERT_TRUE(testkit::wait_until(
-        [&] { return (get("floyd", "kit_state") == "end" && get("floyd", "kit_abc") == "N") || !process->running(); },
-        20000));
-  }
-};
-
 TEST(FailureText, ResidentPrintersQuoteABadPortField) {
   Resident mux;
   mux.start("kitmux");
-  mux.submit("17T0XX");
+  ASSERT_TRUE(mux.started());
+  mux.submit({"17T0XX", "X"});
   EXPECT_EQ(mux.process->wait(10000), 1);
   EXPECT_TRUE(has(mux.process->err(), "kitmux: Object variable or With block variable not set: the job header's "
                                       "port field \"17\" is not 1..16 or \"P\""))
@@ -167,8 +147,9 @@ TEST(FailureText, ResidentPrintersQuoteABadPortField) {
 
   Resident feed;
   feed.start("kitfeed");
-  feed.submit("16T0XX");
-  feed.submit("PTXXX");
+  ASSERT_TRUE(feed.started());
+  feed.submit({"16T0XX", "X"});
+  feed.submit({"PTXXX", "X"});
   ASSERT_TRUE(feed.process->running());
   EXPECT_EQ(feed.process->terminate(5000), 0);
   const std::string err = feed.process->err();

@@ -15,35 +15,9 @@ namespace pink {
 namespace {
 
 using testing::KitchenRun;
+using testing::Resident;
 using namespace std::string_literals;
 using Markers = std::vector<std::string>;
-
-struct Resident : KitchenRun {
-  testkit::TempDir locks;
-  testkit::ScopedEnv lockdir{"PINK_LOCKDIR", locks.path()};
-  std::unique_ptr<testkit::Process> process;
-
-  void start(const std::string& program) {
-    testkit::RunOptions o;
-    o.cwd = work.path();
-    process = std::make_unique<testkit::Process>(testkit::program(program),
-                                                 std::vector<std::string>{}, o);
-  }
-  // Writes the job and asks for it; waits until the program reports the end.
-  void submit(const std::vector<std::string>& lines) {
-    set("floyd", "kit_state", "");
-    job("kitchen.zor", lines);
-    set("floyd", "kit_abc", "Y");
-    // The job is over when "end" is reported and the request flag is back to "N".
-    ASSERT_TRUE(testkit::wait_until(
-        [&] {
-          return (get("floyd", "kit_state") == "end" && get("floyd", "kit_abc") == "N") ||
-                 !process->running();
-        },
-        10000))
-        << "no end reported";
-  }
-};
 
 // Waits without pausing, the way a POS that answers at once watches the mailbox.
 bool wait_at_once(const std::function<bool()>& check, std::uint32_t timeout_ms) {
@@ -66,8 +40,7 @@ void answer_end_at_once(const std::string& program, int com, const std::string& 
   testkit::VirtualPort port(com);
   r.start(program);
   // Generous bounds: only a job that never ends fails, not a loaded machine.
-  ASSERT_TRUE(testkit::wait_until([&] { return !r.writes_of("kit_text").empty(); }, 20000))
-      << program << " never started";
+  ASSERT_TRUE(r.started()) << program << " never started";
   r.clear_trace();
 
   for (int i = 0; i < kJobs; ++i) {
@@ -205,7 +178,7 @@ TEST(Kitmux, StopFromAnotherProcessEndsItCleanlyAfterItsJob) {
 TEST(Kitfeed, StopFromAnotherProcessEndsIt) {
   Resident r;
   r.start("kitfeed");
-  ASSERT_TRUE(testkit::wait_until([&] { return !r.writes_of("kit_text").empty(); }, 5000));
+  ASSERT_TRUE(r.started());
   testkit::RunOptions o;
   o.cwd = r.work.path();
   const auto stop = testkit::run(testkit::program("kitfeed"), {"--stop"}, o);
@@ -219,7 +192,7 @@ TEST(Kitfeed, BadPortFieldsAreJobResultsAndErrorsAreNotCleared) {
   testkit::VirtualPort port(3);
   r.start("kitfeed");
   // Start-up is over once its last key is written (it also resets "kit_abc").
-  ASSERT_TRUE(testkit::wait_until([&] { return !r.writes_of("kit_text").empty(); }, 5000));
+  ASSERT_TRUE(r.started());
 
   r.submit({"16T0XX", "X"});
   EXPECT_EQ(r.get("floyd", "kit_error"), "syserror");

@@ -13,21 +13,18 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "tests/vprinter/bytes.h"
 #include "tools/vprinter/png.h"
 #include "tools/vprinter/transcript.h"
 
 namespace pink::vprinter {
 namespace {
 
-std::string b(std::initializer_list<int> values) {
-  std::string out;
-  for (const int v : values) out += static_cast<char>(v);
-  return out;
-}
+using testaid::b;
+using testaid::cp949;
 std::span<const std::uint8_t> span_of(const std::string& s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
-std::string cp949(std::string_view utf8) { return text::utf8_to_cp949(utf8); }
 // Double-byte text as the spoolers' Korean mode sends it: FS &, the cp949
 // bytes with their top bit cleared, FS .
 std::string korean(std::string_view utf8) {

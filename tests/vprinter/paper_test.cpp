@@ -4,14 +4,12 @@
 // density, cuts, the limits of the paper, and the font's own failures.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <random>
-#include <sstream>
 #include <string>
 
 #include "platform/text.h"
+#include "tests/vprinter/bytes.h"
 #include "tools/testkit/testkit.h"
 #include "tools/vprinter/font.h"
 #include "tools/vprinter/png.h"
@@ -20,12 +18,8 @@
 namespace pink::vprinter {
 namespace {
 
-std::string b(std::initializer_list<int> values) {
-  std::string out;
-  for (const int v : values) out += static_cast<char>(v);
-  return out;
-}
-std::string cp949(std::string_view utf8) { return text::utf8_to_cp949(utf8); }
+using testaid::b;
+using testaid::cp949;
 
 // Ink (printed dots) of a band of rows, and its bounding box.
 struct Box {
@@ -51,20 +45,9 @@ Box ink(const Bitmap& bm, std::uint32_t top = 0, std::uint32_t bottom = ~0u) {
   return box;
 }
 
-// zbarimg, wherever $PATH has it.
-std::string zbarimg() {
-  std::istringstream path(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin");
-  std::string dir;
-  while (std::getline(path, dir, ':')) {
-    std::error_code ec;
-    if (std::filesystem::exists(dir + "/zbarimg", ec)) return dir + "/zbarimg";
-  }
-  return {};
-}
-
 // What zbarimg reads on the picture: "CODE-39:DATA" lines.
 std::string scan(const Bitmap& bm) {
-  const std::string tool = zbarimg();
+  const std::string tool = testaid::zbarimg();
   if (tool.empty()) {
     ADD_FAILURE() << "zbarimg is missing (zbar-tools; scripts/setup installs it)";
     return {};

@@ -4,9 +4,7 @@
 // the picture of the paper of a real receipt job; a missing font; --help.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 
 #include "platform/socket.h"
@@ -14,6 +12,7 @@
 #include "tests/rcptlib/bmp_writer.h"
 #include "tests/spoolers/spooler_fixture.h"
 #include "tests/tools/listening.h"
+#include "tests/vprinter/bytes.h"
 #include "tools/testkit/testkit.h"
 #include "tools/vprinter/transcript.h"
 
@@ -122,16 +121,6 @@ std::uint32_t png_width(const std::string& file) {
   return w;
 }
 
-std::string zbarimg() {
-  std::istringstream path(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin");
-  std::string dir;
-  while (std::getline(path, dir, ':')) {
-    std::error_code ec;
-    if (std::filesystem::exists(dir + "/zbarimg", ec)) return dir + "/zbarimg";
-  }
-  return "zbarimg (zbar-tools) is missing";
-}
-
 TEST(VprinterTool, DrawsThePaperOfAReceiptJobWithBarCodeAndSignature) {
   testing::SpoolerRun job;
   rcptlib::testing::Picture sign(128, 64, 1);
@@ -151,7 +140,9 @@ TEST(VprinterTool, DrawsThePaperOfAReceiptJobWithBarCodeAndSignature) {
     EXPECT_NE(r.out.find("GS k 4 \"20261208001\""), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("paper.png " + std::to_string(width) + " x "), std::string::npos) << r.err;
     EXPECT_EQ(png_width(job.work.read(std::string("out") + paper + "/paper.png")), width);
-    const auto scanned = run(zbarimg(), {"-q", out + "/paper.png"});
+    const std::string zbarimg = testaid::zbarimg();
+    ASSERT_FALSE(zbarimg.empty()) << "zbarimg is missing (zbar-tools; scripts/setup installs it)";
+    const auto scanned = run(zbarimg, {"-q", out + "/paper.png"});
     EXPECT_EQ(scanned.out, "CODE-39:20261208001\n") << scanned.err;
   }
 }
