@@ -1,14 +1,19 @@
 // Bitmap printing: the time from a bitmap file's bytes to the bytes sent
 // (header, column bytes, print command, justification), for the largest
-// colour picture the converter takes and for a typical monochrome logo.
+// colour picture the converter takes and for a typical monochrome logo; and
+// the whole PrintBitmap call as a POS makes it (file read, conversion, write
+// to a plain device; the null device here, so that no line time counts).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "pink/rcptlib.h"
 #include "rcptlib/bitimage.h"
+#include "tools/testkit/testkit.h"
 
 namespace {
 
@@ -102,6 +107,24 @@ void BM_Logo448x166Monochrome(benchmark::State& state) {
   run(state, file);
 }
 BENCHMARK(BM_Logo448x166Monochrome)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
+
+void BM_PrintBitmapWholeCall500x650(benchmark::State& state) {
+  pink::testkit::TempDir dir;
+  const auto file = photo_file();
+  dir.write("photo.bmp", std::string(file.begin(), file.end()));
+  const pink::testkit::ScopedEnv lpt("PINK_LPT1", "/dev/null");
+  if (OpenPort("LPT1", 0) != 0) {
+    state.SkipWithError("the null device did not open as LPT1");
+    return;
+  }
+  const std::string path = dir.file("photo.bmp");
+  for (auto _ : state) PrintBitmap(path.c_str(), 1, 0);
+  ClosePort();
+}
+BENCHMARK(BM_PrintBitmapWholeCall500x650)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(9)
     ->ReportAggregatesOnly(true);
