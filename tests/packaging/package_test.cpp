@@ -55,9 +55,10 @@ TEST(DebianPackage, HoldsProgramsLibrariesHeadersPkgConfigFilesUnitsAndItsConfig
   EXPECT_EQ(c.find("/_CPack_Packages"), std::string::npos);
   EXPECT_EQ(c.find(" ./tmp"), std::string::npos);
 
-  const auto info = shell("dpkg-deb -f '" + deb + "' Package Version Depends", dir.path());
+  const auto info = shell("dpkg-deb -f '" + deb + "' Package Version Depends Recommends", dir.path());
   EXPECT_NE(info.out.find("Package: pink"), std::string::npos) << info.out;
   EXPECT_NE(info.out.find("libsqlite3"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("Recommends: fonts-nanum"), std::string::npos) << info.out;
   const auto conffiles = shell("dpkg-deb --ctrl-tarfile '" + deb + "' | tar -xOf - ./conffiles", dir.path());
   EXPECT_EQ(conffiles.out, "/etc/pink/kitchen.env\n") << conffiles.err;
 
