@@ -10,16 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/vprinter/bytes.h"
+
 namespace pink::vprinter {
 namespace {
 
 using Elements = std::vector<std::uint8_t>;
 
-std::string bytes(std::initializer_list<int> values) {
-  std::string out;
-  for (const int v : values) out += static_cast<char>(v);
-  return out;
-}
+using testaid::b;
 
 // Sum of a run of elements (modules, or narrow/wide units).
 unsigned total(const Elements& e, std::size_t from, std::size_t count) {
@@ -63,7 +61,7 @@ TEST(VprinterBarcode, Code39FramesTheDataWithStartAndStopStars) {
 
 TEST(VprinterBarcode, Code39RefusesWhatItCannotEncode) {
   for (const std::string& data : {std::string("abc"), std::string("A*B"), std::string(), std::string("**"),
-                                  bytes({'A', 0x0D})}) {
+                                  b({'A', 0x0D})}) {
     const Bars bars = encode_code39(data);
     EXPECT_FALSE(bars.ok()) << data;
     EXPECT_TRUE(bars.elements.empty()) << data;
@@ -115,7 +113,7 @@ TEST(VprinterBarcode, Code128CheckValueStartAndStop) {
 TEST(VprinterBarcode, Code128CodeSetsAndTheirChanges) {
   // Code set C: one byte 0..99 a symbol. Start C (105):
   // 105 + 12 + 2*34 + 3*56 = 353 = 3*103 + 44, the value of 'L' in set B.
-  Bars c = encode_code128("{C" + bytes({12, 34, 56}));
+  Bars c = encode_code128("{C" + b({12, 34, 56}));
   ASSERT_TRUE(c.ok()) << c.error;
   EXPECT_EQ(c.hri, "123456");
   ASSERT_EQ(c.elements.size(), 5u * 6 + 7);
@@ -124,22 +122,22 @@ TEST(VprinterBarcode, Code128CodeSetsAndTheirChanges) {
   EXPECT_EQ(symbol_at(c, 4), symbol_of('L'));
 
   // B to C: "AB", CODE C (value 99, the same symbol as set C's 99), 12.
-  Bars changed = encode_code128("{BAB{C" + bytes({12}));
+  Bars changed = encode_code128("{BAB{C" + b({12}));
   ASSERT_TRUE(changed.ok()) << changed.error;
   EXPECT_EQ(changed.hri, "AB12");
   ASSERT_EQ(changed.elements.size(), 6u * 6 + 7);  // start, four, check, stop
-  EXPECT_EQ(symbol_at(changed, 3), symbol_at(encode_code128("{C" + bytes({99})), 1));
+  EXPECT_EQ(symbol_at(changed, 3), symbol_at(encode_code128("{C" + b({99})), 1));
 
   // Set A: control characters (CR is value 77 = 'm' - 32); {S shifts one
   // character into set B; {{ is the brace itself.
-  Bars a = encode_code128("{A" + bytes({0x0D}) + "{Sa");
+  Bars a = encode_code128("{A" + b({0x0D}) + "{Sa");
   ASSERT_TRUE(a.ok()) << a.error;
   EXPECT_EQ(a.hri, " a");
   EXPECT_EQ(symbol_at(a, 1), symbol_of('m'));
   EXPECT_EQ(symbol_at(a, 3), symbol_of('a'));
   EXPECT_EQ(encode_code128("{BA{{").hri, "A{");
 
-  for (const std::string& bad : {std::string("PJJ"), std::string("{B"), "{C" + bytes({100}), "{B" + bytes({0x0D}),
+  for (const std::string& bad : {std::string("PJJ"), std::string("{B"), "{C" + b({100}), "{B" + b({0x0D}),
                                  std::string("{Aa"), std::string("{Bx{"), std::string("{Bx{Q"), std::string("{C{S")}) {
     EXPECT_FALSE(encode_code128(bad).ok()) << ::testing::PrintToString(bad);
   }
